@@ -1,0 +1,40 @@
+#include "game/mainloop.h"
+
+#include <epoxy/gl.h>
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+
+#include "platform/timing.h"
+
+int windowWidth = 1280;
+int windowHeight = 720;
+
+WindowSize chooseWindowSize(int monitorWidth, int monitorHeight) {
+    if (monitorWidth >= 1920 && monitorHeight > 1080) return {1920, 1080};
+    return {1280, 720};
+}
+
+void setInitialGlState(int width, int height) {
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glViewport(0, 0, width, height);
+}
+
+double waitForFrame(GLFWwindow* window, double frameStart, bool& quit) {
+    // 1/60 s plus the single-precision 1 ms widened to double: a frame period
+    // of about 17.7 ms.
+    constexpr double kFrame = 1.0 / 60.0;
+    constexpr double kMargin = static_cast<double>(0.001f);
+    double elapsed = 0.0;
+    for (;;) {
+        if (elapsed != 0.0) sleepOneMillisecond();
+        glfwPollEvents();
+        if (glfwWindowShouldClose(window)) quit = true;
+        elapsed = glfwGetTime() - frameStart;
+        if (!(elapsed - kMargin < kFrame)) return elapsed;
+    }
+}
+
+float frameStep(double elapsed) { return static_cast<float>(std::min(elapsed, 1.0 / 30.0)); }

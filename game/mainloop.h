@@ -1,0 +1,63 @@
+#pragma once
+// The process's window, frame pacing and screen state machine.
+
+#include <cstdint>
+
+struct GLFWwindow;
+
+enum class ScreenState : int { Menu = 0, GameOver = 1, Playing = 2 };
+
+// Window size in pixels, written once at start-up, read by the renderers.
+extern int windowWidth;
+extern int windowHeight;
+
+struct WindowSize {
+    int width;
+    int height;
+};
+
+// 1920 x 1080 on a monitor at least 1920 wide and more than 1080 high,
+// 1280 x 720 otherwise.
+WindowSize chooseWindowSize(int monitorWidth, int monitorHeight);
+
+// Depth test, back-face culling and the full-window viewport.
+void setInitialGlState(int width, int height);
+
+// Waits until 1/60 s + 1 ms have passed since frameStart, polling events
+// between 1 ms sleeps (the first pass does not sleep). Sets quit when the
+// window's close flag is seen. Returns the elapsed seconds.
+double waitForFrame(GLFWwindow* window, double frameStart, bool& quit);
+
+// The step for a frame that took `elapsed` seconds: at most 1/30 s.
+float frameStep(double elapsed);
+
+// One frame of the screen machine: update and draw exactly one screen and
+// decide the next state from its update's result. Sets quit on EXIT.
+template <class GameT, class MenuT, class GameOverT>
+ScreenState runScreens(ScreenState state, float dt, GameT& game, MenuT& menu, GameOverT& gameOver, bool& quit) {
+    switch (state) {
+        case ScreenState::Playing:
+            if (!game.update(dt)) {
+                gameOver.setScore(game.score());
+                state = ScreenState::GameOver;
+            }
+            game.render();  // the frame in which the run ended is still the game's
+            break;
+        case ScreenState::GameOver:
+            if (!gameOver.update()) state = ScreenState::Menu;
+            gameOver.render();
+            break;
+        case ScreenState::Menu: {
+            int choice = menu.update();
+            if (choice == 1) {
+                game.reset();
+                state = ScreenState::Playing;
+            } else if (choice == 2) {
+                quit = true;
+            }
+            menu.render();
+            break;
+        }
+    }
+    return state;
+}

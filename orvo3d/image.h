@@ -1,0 +1,8 @@
+#pragma once
+// Decodes JPEG (or any stb_image format) into 8-bit RGB, top row first.
+
+// Returns width * height * 3 bytes owned by the caller (free with
+// freeImage), or null after logging "Failed to load texture".
+unsigned char* loadImage(const char* path, int& width, int& height);
+unsigned char* loadImageFromMemory(const unsigned char* data, int size, int& width, int& height);
+void freeImage(unsigned char* pixels);

@@ -1,0 +1,102 @@
+#include "orvo3d/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+constexpr const char* kLogPath = "./message.log";
+constexpr std::size_t kTimeBuffer = 255;
+constexpr std::size_t kTextBuffer = 2047;
+
+bool infoSuppressed = false;
+
+// The log is opened per write, so the file is complete after every record
+// even when the process dies right after it.
+std::FILE* openLog(const char* mode) {
+    std::FILE* file = std::fopen(kLogPath, mode);
+    if (file == nullptr) {
+        std::fputs("Failed to open log file!\n", stdout);
+        std::fflush(stdout);
+        std::exit(1);
+    }
+    return file;
+}
+
+void append(const char* text) {
+    std::FILE* file = openLog("ab");
+    std::fputs(text, file);
+    std::fclose(file);
+}
+
+void formatLocalTime(char* out, std::size_t size, const char* format) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    if (std::strftime(out, size, format, &local) == 0) out[0] = '\0';
+}
+
+void writeRecord(const char* level, const char* file, int line, const char* format, std::va_list args) {
+    char time[kTimeBuffer];
+    formatLocalTime(time, sizeof time, "%Y-%m-%d %H:%M:%S");
+
+    char message[kTextBuffer];
+    std::vsnprintf(message, sizeof message, format, args);
+
+    // The finished message goes in as an argument, so percent signs it
+    // carries are never interpreted again. An over-long record is cut short.
+    char record[kTextBuffer];
+    std::snprintf(record, sizeof record, "%s (%s)\n => %s:%d\n%s\n\n", level, time, file, line, message);
+    append(record);
+}
+
+}  // namespace
+
+namespace Logger {
+
+void init(bool verbose) {
+    infoSuppressed = !verbose;
+    if (!verbose) return;
+    char line[kTimeBuffer];
+    formatLocalTime(line, sizeof line, "================== Started %Y-%m-%d %H:%M:%S ==================\n");
+    append("=================================================================\n");
+    append(line);
+    append("=================================================================\n\n");
+}
+
+void error(const char* file, int line, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    writeRecord("ERROR", file, line, format, args);
+    va_end(args);
+}
+
+void info(const char* file, int line, const char* format, ...) {
+    if (infoSuppressed) return;
+    std::va_list args;
+    va_start(args, format);
+    writeRecord("INFO", file, line, format, args);
+    va_end(args);
+}
+
+void clear() {
+    std::fclose(openLog("wb"));
+}
+
+}  // namespace Logger
+
+namespace Orvo3D {
+
+LoggedException::LoggedException(const char* file, int line, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    writeRecord("ERROR", file, line, format, args);
+    va_end(args);
+}
+
+// The exception carries no message of its own; the log record has it.
+const char* LoggedException::what() const noexcept { return "Unknown exception"; }
+
+}  // namespace Orvo3D

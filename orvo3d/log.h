@@ -1,0 +1,34 @@
+#pragma once
+// The process-wide text log, "message.log" in the working directory, written
+// record by record, and the exception that logs itself when constructed.
+
+#include <exception>
+
+namespace Logger {
+
+// Chooses verbosity once, before any record: INFO records are written only
+// when verbose, and a verbose start writes the start banner.
+void init(bool verbose);
+
+// Writes one ERROR record. The message is formatted with printf rules.
+[[gnu::format(printf, 3, 4)]] void error(const char* file, int line, const char* format, ...);
+
+// Writes one INFO record unless INFO records are suppressed.
+[[gnu::format(printf, 3, 4)]] void info(const char* file, int line, const char* format, ...);
+
+// Empties the log file.
+void clear();
+
+}  // namespace Logger
+
+namespace Orvo3D {
+
+// Writes an ERROR record on construction; the caller then throws it.
+// Nothing in the game catches it: the record is the only trace of the cause.
+class LoggedException : public std::exception {
+public:
+    [[gnu::format(printf, 4, 5)]] LoggedException(const char* file, int line, const char* format, ...);
+    const char* what() const noexcept override;
+};
+
+}  // namespace Orvo3D

@@ -1,0 +1,66 @@
+#include "orvo3d/storage.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "orvo3d/log.h"
+#include "platform/resources.h"
+
+namespace {
+
+unsigned char* copyWithTerminator(const unsigned char* data, std::size_t n) {
+    auto* buffer = static_cast<unsigned char*>(std::calloc(n + 1, 1));
+    if (buffer != nullptr && n > 0) std::memcpy(buffer, data, n);
+    return buffer;
+}
+
+// Reads a regular file whole. A file that shrinks while being read leaves the
+// rest of the buffer zero, as a short read should.
+unsigned char* loadFile(const std::string& path, std::size_t& size) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto n = static_cast<std::size_t>(info.st_size);
+    auto* buffer = static_cast<unsigned char*>(std::calloc(n + 1, 1));
+    if (buffer == nullptr) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t got = ::read(fd, buffer + done, n - done);
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    size = n;
+    return buffer;
+}
+
+}  // namespace
+
+namespace Storage {
+
+unsigned char* load(std::string name, std::size_t& size) {
+    if (const Resource* resource = findResource(name)) {
+        unsigned char* buffer = copyWithTerminator(resource->begin, resource->size());
+        if (buffer != nullptr) {
+            size = resource->size();
+            return buffer;
+        }
+    }
+    Logger::info("orvo3d/storage", __LINE__, "Failed to find resource: %s", name.c_str());
+    return loadFile("./" + name, size);
+}
+
+void release(void* buffer) { std::free(buffer); }
+
+}  // namespace Storage

@@ -1,0 +1,32 @@
+#pragma once
+// A hidden GLFW window with the game's own context settings (4.3 core,
+// forward-compatible, 4x MSAA) and the game's initial GL state, for tests
+// and benchmarks that draw and read back real pixels.
+
+#include <glm/glm.hpp>
+
+#include "orvo3d/opengl.h"
+
+struct GLFWwindow;
+
+class GlContext {
+public:
+    GlContext(int width, int height);  // sets windowWidth/windowHeight too
+    ~GlContext();
+    GlContext(const GlContext&) = delete;
+    GlContext& operator=(const GlContext&) = delete;
+
+    bool ok() const { return window != nullptr; }
+
+    // RGB of the default framebuffer at (x, y), origin bottom-left, 0..255.
+    glm::ivec3 pixel(int x, int y) const;
+
+    // Writes the default framebuffer as a PNG (for looking at by eye).
+    void savePng(const char* path) const;
+
+    void swap();
+
+    GLFWwindow* window = nullptr;
+    int width;
+    int height;
+};

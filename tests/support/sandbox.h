@@ -1,0 +1,18 @@
+#pragma once
+// Helpers for tests that run inside the per-process temporary directory.
+
+#include <filesystem>
+#include <string>
+
+// The test process's temporary working directory (also holds HOME).
+const std::filesystem::path& sandboxDirectory();
+
+// Whole contents of a file, or "" when it does not exist.
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The log of this process ("message.log" in the working directory).
+std::string readLog();
+
+// Number of non-overlapping occurrences of needle in haystack.
+int countOf(const std::string& haystack, const std::string& needle);
