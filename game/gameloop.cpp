@@ -2,6 +2,15 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "game/input.h"
+#include "game/mainloop.h"
+#include "game/pause.h"
+#include "game/player.h"
+#include "game/stars.h"
+#include "game/track.h"
+#include "orvo3d/log.h"
+#include "orvo3d/opengl.h"
+
 namespace {
 
 bool shadowPass = false;
@@ -40,3 +49,99 @@ glm::mat4 lightSpaceMatrix() {
     shadowPass = saved;
     return result;
 }
+
+// The game.
+
+namespace {
+
+constexpr GLsizei kShadowMapSize = 4096;
+constexpr unsigned kTrackSeed = 108348733;
+
+}  // namespace
+
+Game::Game() {
+    stars = new Stars();
+    pause = new Pause();
+
+    glGenFramebuffers(1, &shadowFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
+    glGenTextures(1, &shadowDepthTexture);
+    glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kShadowMapSize, kShadowMapSize, 0, GL_DEPTH_COMPONENT,
+                 GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    // Outside the map everything reads as farthest depth, i.e. lit.
+    const float border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, shadowDepthTexture, 0);
+    glDrawBuffer(GL_NONE);
+    glReadBuffer(GL_NONE);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        Logger::error("game/gameloop", __LINE__, "Failed to setup framebuffer");
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+
+    player = new Player();
+    reset();
+}
+
+void Game::reset() {
+    // The same seed before every track: every run meets the same road.
+    seedTrackRandom(kTrackSeed);
+    delete track;
+    track = new Track();
+    player->reset();
+    paused = false;
+}
+
+bool Game::update(float dt) {
+    Input& input = Input::instance();
+    input.tick();
+    if (input.consumeTap(Action::Back)) paused = true;
+    if (paused) {
+        if (pause->update()) paused = false;
+        return true;
+    }
+    if (!player->update(dt, *track)) return false;
+    track->update(player->z);
+    return true;
+}
+
+void Game::render() {
+    glCullFace(GL_FRONT);
+    glViewport(0, 0, kShadowMapSize, kShadowMapSize);
+    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    beginShadowPass();
+    track->render();
+    player->render();
+
+    glViewport(0, 0, windowWidth, windowHeight);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearColor(0.58f, 0.67f, 0.83f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
+    glCullFace(GL_BACK);
+    endShadowPass();
+
+    glDisable(GL_DEPTH_TEST);
+    stars->render(1.0f);
+    glEnable(GL_DEPTH_TEST);
+    track->render();
+    player->render();
+
+    if (paused) {
+        glDisable(GL_DEPTH_TEST);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        pause->render();
+        glEnable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+    }
+}
+
+std::int64_t Game::score() const { return player->score(); }

@@ -4,33 +4,14 @@
 
 #include <cstdio>
 
+#include "game/gameloop.h"
+#include "game/gameover.h"
 #include "game/input.h"
 #include "game/mainloop.h"
+#include "game/menu.h"
 #include "orvo3d/log.h"
+#include "orvo3d/sound.h"
 
-namespace {
-
-// Stand-ins until the real screens land: a blank menu that only quits.
-struct BlankGame {
-    bool update(float) { return false; }
-    void render() {}
-    void reset() {}
-    long long score() { return 0; }
-};
-struct BlankMenu {
-    int update() { return Input::instance().consumeTap(Action::Back) ? 2 : 0; }
-    void render() {
-        glClearColor(0.58f, 0.67f, 0.83f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-};
-struct BlankGameOver {
-    void setScore(long long) {}
-    bool update() { return false; }
-    void render() {}
-};
-
-}  // namespace
 
 int main() {
     Logger::init(false);
@@ -67,9 +48,12 @@ int main() {
     setInitialGlState(windowWidth, windowHeight);
     Input::instance().attach(window, 3);
 
-    BlankGame* game = new BlankGame();
-    BlankMenu* menu = new BlankMenu();
-    BlankGameOver* gameOver = new BlankGameOver();
+    // Loading every shader, texture and the ship happens here; a failure is
+    // logged and ends the process.
+    Game* game = new Game();
+    Menu* menu = new Menu();
+    GameOver* gameOver = new GameOver();
+    Sound::instance().playMusic("data/music.mp3");
 
     ScreenState state = ScreenState::Menu;
     bool quit = false;

@@ -1,0 +1,18 @@
+#pragma once
+// The screen after a run: "Game Over", the run's score and the best score.
+
+#include <cstdint>
+
+class Stars;
+
+class GameOver {
+public:
+    GameOver();
+    void setScore(std::int64_t value);
+    // false: leave for the menu (a Back or Jump tap).
+    bool update();
+    void render();
+
+    std::int64_t score = 0;
+    Stars* stars = nullptr;
+};

@@ -1,0 +1,70 @@
+#include "game/menu.h"
+
+#include <cstdio>
+
+#include <glm/glm.hpp>
+
+#include "game/font.h"
+#include "game/highscore.h"
+#include "game/input.h"
+#include "game/stars.h"
+#include "orvo3d/log.h"
+#include "orvo3d/opengl.h"
+#include "orvo3d/sound.h"
+
+namespace {
+
+constexpr glm::vec3 kTitleColor{0.2f, 0.5f, 0.26f};
+constexpr glm::vec3 kBestColor{0.12f, 0.3f, 0.156f};
+constexpr glm::vec3 kSelectedColor{0.5f, 0.5f, 0.75f};
+constexpr glm::vec3 kEntryColor{0.2f, 0.2f, 0.25f};
+
+}  // namespace
+
+Menu::Menu() {
+    Font::instance();
+    stars = new Stars();
+    selection = 0;
+}
+
+int Menu::update() {
+    Input& input = Input::instance();
+    if (input.consumeTap(Action::Back)) return 2;
+    // The move sound plays for every tap, also when the clamp undoes it.
+    if (input.consumeTap(Action::Down)) {
+        Sound::instance().play("data/menu.wav");
+        ++selection;
+    }
+    if (input.consumeTap(Action::Up)) {
+        Sound::instance().play("data/menu.wav");
+        --selection;
+    }
+    if (input.consumeTap(Action::ClearLog)) Logger::clear();
+    if (selection < 0) selection = 0;
+    if (selection > 1) selection = 1;
+    if (input.consumeTap(Action::Jump)) {
+        if (selection == 0) {
+            Sound::instance().play("data/select.wav");
+            return 1;
+        }
+        return 2;
+    }
+    return 0;
+}
+
+void Menu::render() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearColor(0.58f, 0.67f, 0.83f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_DEPTH_TEST);
+    stars->render(1.0f);
+    glEnable(GL_DEPTH_TEST);
+
+    Font& font = Font::instance();
+    font.drawCentered("Vimbrot", 960.0f, 570.0f, 224.0f, kTitleColor);
+    char best[64];
+    std::snprintf(best, sizeof best, "Best %lld", static_cast<long long>(HighScore::load()));
+    font.drawCentered(best, 960.0f, 460.0f, 64.0f, kBestColor);
+    font.drawCentered("START", 960.0f, 260.0f, 100.0f, selection == 0 ? kSelectedColor : kEntryColor);
+    font.drawCentered("EXIT", 960.0f, 120.0f, 100.0f, selection == 1 ? kSelectedColor : kEntryColor);
+}
