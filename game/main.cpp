@@ -12,7 +12,6 @@
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
 
-
 int main() {
     Logger::init(false);
     if (!glfwInit()) {
@@ -44,6 +43,7 @@ int main() {
         glfwGetWindowSize(window, &width, &height);
         glfwSetWindowPos(window, monitorX + (mode->width - width) / 2, monitorY + (mode->height - height) / 2);
     }
+    setWindowIcon(window);
     glfwMakeContextCurrent(window);
     setInitialGlState(windowWidth, windowHeight);
     Input::instance().attach(window, 3);

@@ -4,7 +4,12 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <climits>
 
+#include <stb_image.h>
+
+#include "orvo3d/log.h"
+#include "orvo3d/storage.h"
 #include "platform/timing.h"
 
 int windowWidth = 1280;
@@ -38,3 +43,21 @@ double waitForFrame(GLFWwindow* window, double frameStart, bool& quit) {
 }
 
 float frameStep(double elapsed) { return static_cast<float>(std::min(elapsed, 1.0 / 30.0)); }
+
+void setWindowIcon(GLFWwindow* window) {
+    std::size_t size = 0;
+    unsigned char* encoded = Storage::load("data/icon.png", size);
+    GLFWimage icon{};
+    unsigned char* pixels = nullptr;
+    if (encoded != nullptr && size <= static_cast<std::size_t>(INT_MAX)) {
+        pixels = stbi_load_from_memory(encoded, static_cast<int>(size), &icon.width, &icon.height, nullptr, 4);
+    }
+    Storage::release(encoded);
+    if (pixels == nullptr) {
+        Logger::info("game/mainloop", __LINE__, "No window icon");
+        return;
+    }
+    icon.pixels = pixels;
+    glfwSetWindowIcon(window, 1, &icon);
+    stbi_image_free(pixels);
+}

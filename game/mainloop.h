@@ -61,3 +61,7 @@ ScreenState runScreens(ScreenState state, float dt, GameT& game, MenuT& menu, Ga
     }
     return state;
 }
+
+// Sets the window icon from the embedded "data/icon.png". A missing or bad
+// icon only costs the icon.
+void setWindowIcon(GLFWwindow* window);
