@@ -177,6 +177,7 @@ void Font::createGlObjects() {
         glEnableVertexAttribArray(static_cast<GLuint>(position));
         glVertexAttribPointer(static_cast<GLuint>(position), 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), nullptr);
     }
+    checkGLError(kModule, __LINE__);
 }
 
 void Font::drawCentered(const char* text, float x, float y, float height, glm::vec3 color) {
