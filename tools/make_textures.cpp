@@ -132,7 +132,10 @@ Layer makeMetal() {
                 float d = 1e9f;
                 for (float line : {kRivetInset, kPlateHeight - kRivetInset}) d = std::min(d, std::hypot(alongX, ly - line));
                 for (float line : {kRivetInset, kPlateWidth - kRivetInset}) d = std::min(d, std::hypot(lx - line, alongY));
-                if (d < kRivetRadius) rivet = std::sqrt(1.0f - (d / kRivetRadius) * (d / kRivetRadius));
+                if (d < kRivetRadius) {
+                    float t = 1.0f - (d / kRivetRadius) * (d / kRivetRadius);
+                    rivet = t * std::sqrt(t);  // a domed head that meets the plate smoothly
+                }
             }
 
             // Sparse scratches: thin strokes from a hashed lattice.
@@ -151,7 +154,7 @@ Layer makeMetal() {
                 }
             }
 
-            float h = 0.55f + 0.03f * (streak - 0.5f) + 0.002f * (grain - 0.5f);
+            float h = 0.55f + 0.02f * (streak - 0.5f) + 0.001f * (grain - 0.5f);
             h = h * bevel + 0.25f * (1.0f - bevel);
             h -= 0.1f * groove;
             h += 0.22f * rivet;
@@ -201,7 +204,7 @@ Layer makeBuilding() {
             float pilasterDist = toGrid(static_cast<float>(x) + 0.5f, kCell);
             bool pilaster = pilasterDist < 10.0f;
 
-            float h = 0.6f + 0.03f * (concreteGrain - 0.5f) + 0.003f * (speck - 0.5f);
+            float h = 0.6f + 0.012f * (concreteGrain - 0.5f);
             if (slab) h += 0.12f;
             if (pilaster) h += 0.08f;
             Rgb concrete = Rgb{0.70f, 0.70f, 0.68f} * (0.82f + 0.25f * concreteGrain + 0.05f * (speck - 0.5f));
@@ -255,11 +258,35 @@ std::vector<unsigned char> colourBytes(const Layer& layer) {
     return out;
 }
 
+// Box blur of the height field (wrapping), so edges become small bevels
+// rather than one-texel cliffs.
+std::vector<float> blurred(const std::vector<float>& height, int radius) {
+    std::vector<float> pass(height.size());
+    std::vector<float> out(height.size());
+    const float scale = 1.0f / static_cast<float>(2 * radius + 1);
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            float sum = 0.0f;
+            for (int k = -radius; k <= radius; ++k) sum += height[static_cast<std::size_t>(y * kSize + wrap(x + k, kSize))];
+            pass[static_cast<std::size_t>(y * kSize + x)] = sum * scale;
+        }
+    }
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            float sum = 0.0f;
+            for (int k = -radius; k <= radius; ++k) sum += pass[static_cast<std::size_t>(wrap(y + k, kSize) * kSize + x)];
+            out[static_cast<std::size_t>(y * kSize + x)] = sum * scale;
+        }
+    }
+    return out;
+}
+
 // Tangent-space normal map (RGB = n * 0.5 + 0.5, +y up in the image) from
 // the height field, with wrapping differences so it tiles like the colour.
-std::vector<unsigned char> normalBytes(const Layer& layer, float strength) {
+std::vector<unsigned char> normalBytes(const Layer& layer, float strength, int blurRadius) {
     std::vector<unsigned char> out(static_cast<std::size_t>(kSize) * kSize * 3);
-    auto at = [&](int x, int y) { return layer.height[static_cast<std::size_t>(wrap(y, kSize) * kSize + wrap(x, kSize))]; };
+    std::vector<float> height = blurred(layer.height, blurRadius);
+    auto at = [&](int x, int y) { return height[static_cast<std::size_t>(wrap(y, kSize) * kSize + wrap(x, kSize))]; };
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
             float dx = (at(x + 1, y) - at(x - 1, y)) * 0.5f * strength;
@@ -294,8 +321,8 @@ int main(int argc, char** argv) {
     Layer metal = makeMetal();
     Layer building = makeBuilding();
     bool ok = writeJpeg(dir + "/metal.jpg", colourBytes(metal), 90) &&
-              writeJpeg(dir + "/metal-normal.jpg", normalBytes(metal, 40.0f), 90) &&
+              writeJpeg(dir + "/metal-normal.jpg", normalBytes(metal, 40.0f, 1), 93) &&
               writeJpeg(dir + "/building.jpg", colourBytes(building), 90) &&
-              writeJpeg(dir + "/building-normal.jpg", normalBytes(building, 30.0f), 90);
+              writeJpeg(dir + "/building-normal.jpg", normalBytes(building, 24.0f, 2), 91);
     return ok ? 0 : 1;
 }

@@ -10,6 +10,8 @@
 #include "game/plate.h"
 #include "game/track.h"
 #include "orvo3d/image.h"
+#include "orvo3d/log.h"
+#include "orvo3d/shader.h"
 #include "road_fixture.h"
 #include "support/sandbox.h"
 
@@ -191,6 +193,53 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
     glDeleteTextures(1, &placeholder);
     renderer->metalTexture = renderer->metalNormalTexture = 0;
     renderer->buildingTexture = renderer->buildingNormalTexture = 0;
+}
+
+TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
+    Plate block(0.0f, 0.5f, 5.0f, 1.0f, 1.0f, 1.0f, false, false);
+    PlateRenderer* renderer = PlateRenderer::instance;
+    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE2}) {
+        glActiveTexture(unit);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    beginShadowPass();
+    block.render(0.0f);
+    endShadowPass();
+    for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE2}) {
+        glActiveTexture(unit);
+        GLint bound = -1;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(bound, 0);
+    }
+    EXPECT_EQ(renderer->shadowShader->uniforms.size(), 2u);
+    EXPECT_TRUE(renderer->shadowShader->uniforms.count(uniformKey("lightSpaceMatrix")));
+    EXPECT_TRUE(renderer->shadowShader->uniforms.count(uniformKey("model")));
+    EXPECT_TRUE(renderer->shader->uniforms.empty());
+
+    // The main pass binds the building textures for a block.
+    block.render(0.0f);
+    glActiveTexture(GL_TEXTURE1);
+    GLint colourMap = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &colourMap);
+    EXPECT_EQ(static_cast<GLuint>(colourMap), renderer->buildingTexture);
+    glActiveTexture(GL_TEXTURE2);
+    GLint normalMap = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &normalMap);
+    EXPECT_EQ(static_cast<GLuint>(normalMap), renderer->buildingNormalTexture);
+    // Every uniform the draw uploads exists in the program.
+    EXPECT_EQ(readLog(), "");
+}
+
+// A GL error standing when the vertex buffer is checked aborts the renderer:
+// the plate is not made and the next plate tries again.
+TEST_F(GLPlate, FailedBufferCheckLeavesNoRendererBehind) {
+    glEnable(0xFFFF);  // leaves GL_INVALID_ENUM pending
+    EXPECT_THROW(Plate(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false), Orvo3D::LoggedException);
+    EXPECT_EQ(PlateRenderer::instance, nullptr);
+    EXPECT_EQ(countOf(readLog(), "Failed to init plate: VBO generation"), 1);
+
+    Plate plate(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
+    EXPECT_NE(PlateRenderer::instance, nullptr);
 }
 
 TEST(PlateBoxes, OverlapCountsTouchingAndNeedsAllThreeAxes) {

@@ -7,6 +7,7 @@
 
 #include "game/plate.h"
 #include "game/track.h"
+#include "orvo3d/log.h"
 #include "road_fixture.h"
 #include "support/sandbox.h"
 
@@ -290,4 +291,14 @@ TEST_F(GLTrack, CullAndGenerateRunsOnEvery50thUpdateOfTheProcess) {
         if (i < untilNext) EXPECT_EQ(track->frontier, frontierBefore);
         else EXPECT_GE(track->frontier, 1200.0f);
     }
+}
+
+TEST_F(GLTrack, FailedBufferCheckThrowsAndTheNextTrackWorks) {
+    glEnable(0xFFFF);  // leaves GL_INVALID_ENUM pending
+    seedTrackRandom(kTrackSeed);
+    EXPECT_THROW(Track(), Orvo3D::LoggedException);
+    EXPECT_EQ(countOf(readLog(), "Failed to init track: VBO generation"), 1);
+
+    auto track = newSeededTrack();
+    EXPECT_EQ(track->plates.size(), 18u);
 }
