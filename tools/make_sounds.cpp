@@ -9,8 +9,10 @@
 //
 // Everything is computed from fixed seeds, so the output is the same on every
 // run. The loop is rendered circularly (tails of notes near the end wrap onto
-// the start), so its last sample runs into its first without a seam; lame's
-// gapless header tells the decoder how much padding to drop.
+// the start), so its last sample runs into its first without a seam. It is
+// encoded with a little of its own end before it and of its start after it,
+// and lame's gapless header is patched so that decoders drop exactly that
+// context: what the game decodes is the loop, sample for sample in length.
 
 #include <unistd.h>
 #include <sys/wait.h>
@@ -21,9 +23,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -532,9 +536,16 @@ Stereo renderMusic() {
     return mix;
 }
 
-// RIFF/WAVE, PCM 16-bit stereo at the music rate: lame's input.
+// Context the encoder sees on each side of the loop: two MP3 frames.
+constexpr std::size_t kContext = 1152;
+
+// RIFF/WAVE, PCM 16-bit stereo at the music rate: lame's input. The loop is
+// written with the end of the loop before it and its start after it, so the
+// encoder codes both ends as the middle of music rather than as an onset
+// out of silence and a cut into padding; the gapless header, patched below,
+// makes decoders drop that context again.
 bool writeWav16(const std::filesystem::path& path, const Stereo& mix) {
-    const std::size_t frames = kLoop;
+    const std::size_t frames = kContext + kLoop + kContext;
     const auto bytes = static_cast<std::uint32_t>(frames * 4);
     std::vector<unsigned char> out;
     out.reserve(44 + frames * 4);
@@ -550,13 +561,54 @@ bool writeWav16(const std::filesystem::path& path, const Stereo& mix) {
     put16(out, 16);
     out.insert(out.end(), {'d', 'a', 't', 'a'});
     put32(out, bytes);
-    for (std::size_t i = 0; i < frames; ++i) {
+    for (std::size_t k = 0; k < frames; ++k) {
+        const std::size_t i = (k + kLoop - kContext) % kLoop;
         for (double s : {mix.left[i], mix.right[i]}) {
             long v = std::lround(32767.0 * std::clamp(s, -1.0, 1.0));
             put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
         }
     }
     return writeBytes(path, out);
+}
+
+// CRC-16 as the LAME header uses it (polynomial 0x8005, reflected, start 0).
+std::uint16_t lameCrc(const unsigned char* data, std::size_t n) {
+    std::uint16_t crc = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001u) : crc >> 1;
+    }
+    return crc;
+}
+
+// Moves the encoder context into the gapless header's delay and padding
+// fields (12 bits each) and renews the header's CRC.
+bool trimContext(const std::filesystem::path& mp3) {
+    std::ifstream in(mp3, std::ios::binary);
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    // First frame: MPEG-2 stereo side information is 17 bytes; the Info header follows.
+    constexpr std::size_t kInfo = 4 + 17;
+    if (file.size() < kInfo + 200 || std::memcmp(&file[kInfo], "Info", 4) != 0) return false;
+    const std::uint32_t flags = std::uint32_t(file[kInfo + 4]) << 24 | std::uint32_t(file[kInfo + 5]) << 16 |
+                                std::uint32_t(file[kInfo + 6]) << 8 | file[kInfo + 7];
+    std::size_t lame = kInfo + 8 + ((flags & 1u) ? 4 : 0) + ((flags & 2u) ? 4 : 0) + ((flags & 4u) ? 100 : 0) +
+                       ((flags & 8u) ? 4 : 0);
+    if (lame + 36 > file.size() || std::memcmp(&file[lame], "LAME", 4) != 0) return false;
+    const std::size_t crcAt = lame + 34;
+    if (lameCrc(file.data(), crcAt) != (file[crcAt] << 8 | file[crcAt + 1])) return false;
+
+    unsigned char* field = &file[lame + 21];
+    std::size_t delay = static_cast<std::size_t>(field[0] << 4 | field[1] >> 4) + kContext;
+    std::size_t padding = static_cast<std::size_t>((field[1] & 0x0F) << 8 | field[2]) + kContext;
+    if (delay > 0xFFF || padding > 0xFFF) return false;
+    field[0] = static_cast<unsigned char>(delay >> 4);
+    field[1] = static_cast<unsigned char>((delay & 0x0F) << 4 | padding >> 8);
+    field[2] = static_cast<unsigned char>(padding & 0xFF);
+    const std::uint16_t crc = lameCrc(file.data(), crcAt);
+    file[crcAt] = static_cast<unsigned char>(crc >> 8);
+    file[crcAt + 1] = static_cast<unsigned char>(crc & 0xFF);
+    return writeBytes(mp3, file);
 }
 
 // Runs lame without a shell so paths need no quoting.
@@ -608,10 +660,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::filesystem::path wav = std::filesystem::path(scratch) / "music.wav";
-    bool ok = writeWav16(wav, renderMusic()) && encodeMp3(wav, dir / "music.mp3");
+    bool ok = writeWav16(wav, renderMusic()) && encodeMp3(wav, dir / "music.mp3") && trimContext(dir / "music.mp3");
     std::filesystem::remove_all(scratch, ec);
     if (!ok) {
-        std::fprintf(stderr, "make_sounds: encoding the music with lame failed\n");
+        std::fprintf(stderr, "make_sounds: encoding the music failed (lame, or its gapless header)\n");
         return 1;
     }
     return 0;
