@@ -91,14 +91,36 @@ std::vector<unsigned char> fromHex(const std::string& hex) {
     return out;
 }
 
+// Every test starts from an empty store and leaves XDG_DATA_HOME as it found
+// it, so the tests also pass when run in one process.
+class StoreTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* xdg = std::getenv("XDG_DATA_HOME");
+        ASSERT_NE(xdg, nullptr);
+        xdg_ = xdg;
+        fs::remove_all(dataHome() / "Orvo");
+    }
+    void TearDown() override {
+        setenv("XDG_DATA_HOME", xdg_.c_str(), 1);
+        fs::remove_all(dataHome() / "Orvo");
+    }
+
+private:
+    std::string xdg_;
+};
+
 }  // namespace
+
+class HighScoreStore : public StoreTest {};
+class UserStoreFolders : public StoreTest {};
 
 struct ScoreCase {
     std::int64_t score;
     std::size_t hexLength;
 };
 
-TEST(HighScore, EveryScoreReadsBackAsSavedInItsStoredLayout) {
+TEST_F(HighScoreStore, EveryScoreReadsBackAsSavedInItsStoredLayout) {
     const ScoreCase cases[] = {
         {0, 76},           {1, 76},           {1234, 82},         {-1, 78},
         {-1234, 84},       {99999, 84},       {INT64_MAX, 112},   {INT64_MIN, 114},
@@ -118,25 +140,25 @@ TEST(HighScore, EveryScoreReadsBackAsSavedInItsStoredLayout) {
     }
 }
 
-TEST(HighScore, ZeroIsStoredAndParsedNotLostToTheLengthTest) {
+TEST_F(HighScoreStore, ZeroIsStoredAndParsedNotLostToTheLengthTest) {
     HighScore::save(0);
     EXPECT_EQ(readFile(valueFile()).size(), 77u);
     EXPECT_EQ(decrypted(readFile(valueFile()).c_str()), kPrefix + "0");
     EXPECT_EQ(HighScore::load(), 0);
 }
 
-TEST(HighScore, LowerScoreReplacesTheStoredOne) {
+TEST_F(HighScoreStore, LowerScoreReplacesTheStoredOne) {
     HighScore::save(5000);
     HighScore::save(12);
     EXPECT_EQ(HighScore::load(), 12);
 }
 
-TEST(HighScore, EmptyStoreReadsZeroAndLoadingCreatesNothing) {
+TEST_F(HighScoreStore, EmptyStoreReadsZeroAndLoadingCreatesNothing) {
     EXPECT_EQ(HighScore::load(), 0);
     EXPECT_FALSE(fs::exists(dataHome() / "Orvo"));
 }
 
-TEST(HighScore, FirstSaveCreatesPrivateMakerAndProductFoldersAndValue) {
+TEST_F(HighScoreStore, FirstSaveCreatesPrivateMakerAndProductFoldersAndValue) {
     HighScore::save(77);
     EXPECT_EQ(modeOf(dataHome() / "Orvo"), 0700u);
     EXPECT_EQ(modeOf(productFolder()), 0700u);
@@ -148,7 +170,7 @@ TEST(HighScore, FirstSaveCreatesPrivateMakerAndProductFoldersAndValue) {
     EXPECT_EQ(HighScore::load(), 77);
 }
 
-TEST(HighScore, ExistingMakerFolderGetsOnlyTheProductFolder) {
+TEST_F(HighScoreStore, ExistingMakerFolderGetsOnlyTheProductFolder) {
     fs::create_directories(dataHome() / "Orvo");
     ::chmod((dataHome() / "Orvo").c_str(), 0750);
     writeFile(dataHome() / "Orvo" / "Other", "another product");
@@ -160,7 +182,7 @@ TEST(HighScore, ExistingMakerFolderGetsOnlyTheProductFolder) {
     EXPECT_EQ(HighScore::load(), 31);
 }
 
-TEST(HighScore, ReplacingAValueMakesItPrivate) {
+TEST_F(HighScoreStore, ReplacingAValueMakesItPrivate) {
     storeRaw(stored(9));
     ::chmod(valueFile().c_str(), 0644);
     HighScore::save(10);
@@ -168,7 +190,7 @@ TEST(HighScore, ReplacingAValueMakesItPrivate) {
     EXPECT_EQ(HighScore::load(), 10);
 }
 
-TEST(HighScore, DecryptedTextMustBeLongerThanItsPrefix) {
+TEST_F(HighScoreStore, DecryptedTextMustBeLongerThanItsPrefix) {
     struct Case {
         std::string plaintext;
         std::int64_t expected;
@@ -191,7 +213,7 @@ TEST(HighScore, DecryptedTextMustBeLongerThanItsPrefix) {
     }
 }
 
-TEST(HighScore, LowerCaseHexDecodesItsLettersAsZeroAndReadsBackWrong) {
+TEST_F(HighScoreStore, LowerCaseHexDecodesItsLettersAsZeroAndReadsBackWrong) {
     HighScore::save(1234);
     std::string hex = readFile(valueFile());
     hex.pop_back();  // the NUL
@@ -210,7 +232,7 @@ TEST(HighScore, LowerCaseHexDecodesItsLettersAsZeroAndReadsBackWrong) {
     EXPECT_NE(HighScore::load(), 1234);
 }
 
-TEST(HighScore, DamagedOrUnreadableValuesReadZero) {
+TEST_F(HighScoreStore, DamagedOrUnreadableValuesReadZero) {
     const std::string good = stored(1234);
     struct Case {
         const char* what;
@@ -261,7 +283,7 @@ TEST(HighScore, DamagedOrUnreadableValuesReadZero) {
     }
 }
 
-TEST(HighScore, KeyIsTheMd5DigestOfTheKeyText) {
+TEST_F(HighScoreStore, KeyIsTheMd5DigestOfTheKeyText) {
     // The digest as md5sum computes it, outside this program.
     std::FILE* pipe = ::popen("printf '%s' 'Rm4x#275816pka=7' | md5sum", "r");
     ASSERT_NE(pipe, nullptr);
@@ -286,7 +308,7 @@ TEST(HighScore, KeyIsTheMd5DigestOfTheKeyText) {
     EXPECT_EQ(HighScore::load(), -987);
 }
 
-TEST(HighScore, CipherKeepsToItsThousandByteBuffer) {
+TEST_F(HighScoreStore, CipherKeepsToItsThousandByteBuffer) {
     // Arbitrary bytes survive the trip; an odd last hex character is ignored.
     std::string bytes;
     for (int i = 1; i < 256; ++i) bytes.push_back(static_cast<char>(i));
@@ -300,7 +322,7 @@ TEST(HighScore, CipherKeepsToItsThousandByteBuffer) {
     std::free(text);
 }
 
-TEST(HighScore, ValueNamesAreCaseInsensitive) {
+TEST_F(HighScoreStore, ValueNamesAreCaseInsensitive) {
     ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
     ASSERT_EQ(UserStore::createKey("Orvo", "Vimbrot"), UserStore::Status::Ok);
     const std::string value = stored(4321);
@@ -318,7 +340,7 @@ TEST(HighScore, ValueNamesAreCaseInsensitive) {
     EXPECT_TRUE(fs::exists(valueFile()));
 }
 
-TEST(UserStore, ValueLargerThanTheBufferFailsTheRead) {
+TEST_F(UserStoreFolders, ValueLargerThanTheBufferFailsTheRead) {
     ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
     ASSERT_EQ(UserStore::setValue("Orvo", "v", "12345", 5), UserStore::Status::Ok);
     char buffer[8] = {};
@@ -332,7 +354,7 @@ TEST(UserStore, ValueLargerThanTheBufferFailsTheRead) {
     EXPECT_EQ(UserStore::queryValue("Nobody/Here", "v", buffer, size), UserStore::Status::NotFound);
 }
 
-TEST(UserStore, NamesCannotLeaveTheirFolder) {
+TEST_F(UserStoreFolders, NamesCannotLeaveTheirFolder) {
     ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
     for (const char* name : {"", ".", "..", "../escape", "a/b", ".hidden"}) {
         EXPECT_EQ(UserStore::setValue("Orvo", name, "x", 1), UserStore::Status::Failed) << name;
@@ -344,9 +366,9 @@ TEST(UserStore, NamesCannotLeaveTheirFolder) {
     EXPECT_FALSE(fs::exists(dataHome() / "escape"));
 }
 
-TEST(UserStore, FolderComesFromXdgDataHomeOrHome) {
+TEST_F(UserStoreFolders, FolderComesFromXdgDataHomeOrHome) {
     const std::string home = std::getenv("HOME");
-    const std::string elsewhere = (sandboxDirectory() / "elsewhere").string();
+    const std::string elsewhere = (sandboxDirectory() / "other-data-home").string();
     struct Case {
         const char* xdg;  // null: unset
         std::string expected;
@@ -371,7 +393,7 @@ TEST(UserStore, FolderComesFromXdgDataHomeOrHome) {
 
 // A save killed after writing its new value but before putting it in place
 // leaves the old value whole.
-TEST(HighScore, SaveKilledBeforeTheReplaceLeavesTheOldValue) {
+TEST_F(HighScoreStore, SaveKilledBeforeTheReplaceLeavesTheOldValue) {
     HighScore::save(1000);
     const std::string before = readFile(valueFile());
 
