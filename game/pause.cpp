@@ -6,6 +6,7 @@
 #include "game/input.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
+#include "orvo3d/sound.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ Pause::Pause() {
 
 bool Pause::update() {
     if (!Input::instance().consumeTap(Action::Jump)) return false;
-    // TODO(merge): play "data/select.wav" through Sound::instance().play.
+    Sound::instance().play("data/select.wav");
     return true;
 }
 
