@@ -1,0 +1,27 @@
+#pragma once
+// The best score, kept between runs in the per-user store: the text
+// "VIMBROT_DATA_STRUCT_FOR_HIGHSCORE::::<score>" encrypted with RC4 under the
+// MD5 digest of a fixed key text, written as upper-case hex. Nothing is
+// cached: every load reads the store and decrypts.
+
+#include <cstdint>
+
+namespace HighScore {
+
+// The stored best score, or 0 when there is none or it cannot be read.
+std::int64_t load();
+
+// Stores `best`, replacing whatever was stored (callers decide whether it is
+// better).
+void save(std::int64_t best);
+
+// RC4-encrypts the text (up to its NUL, at most 1000 bytes) and returns its
+// upper-case hex, NUL-terminated; release with free(). Null if out of memory.
+char* encryptToHex(const char* plaintext);
+
+// Decodes upper-case hex (an odd last character is ignored; other characters
+// count as 0) and decrypts it; returns the bytes with a NUL after them;
+// release with free(). Null if out of memory.
+unsigned char* decryptFromHex(const char* hex);
+
+}  // namespace HighScore

@@ -1,0 +1,68 @@
+#include "game/pause.h"
+
+#include <glm/glm.hpp>
+
+#include "game/font.h"
+#include "game/input.h"
+#include "orvo3d/log.h"
+#include "orvo3d/shader.h"
+#include "orvo3d/sound.h"
+
+namespace {
+
+constexpr const char* kModule = "game/pause";
+
+// Two counter-clockwise triangles straight in clip space: position, then
+// texture coordinates the veil does not read.
+constexpr float kQuad[6][6] = {
+    {-1, 1, 0, 0, 1, 0}, {-1, -1, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 0},
+    {1, -1, 0, 1, 0, 0}, {1, 1, 0, 1, 1, 0},   {-1, -1, 0, 0, 0, 0},
+};
+
+constexpr glm::vec3 kTitleColor{0.2f, 0.5f, 0.26f};
+// The colour the menu gives its selected entry.
+constexpr glm::vec3 kSelectedColor{0.5f, 0.5f, 0.75f};
+
+}  // namespace
+
+Pause::Pause() {
+    glGenBuffers(1, &vbo);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(kQuad), kQuad, GL_STATIC_DRAW);
+    if (glGetError() != GL_NO_ERROR) {
+        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init pause: VBO generation");
+    }
+
+    glGenVertexArrays(1, &vao);
+    glBindVertexArray(vao);
+    if (glGetError() != GL_NO_ERROR) {
+        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init pause: VAO generation");
+    }
+
+    shader = new Shader("shaders/pause.vert", "shaders/pause.frag");
+
+    GLint position = glGetAttribLocation(shader->program, "inPosition");
+    if (position >= 0) {
+        glEnableVertexAttribArray(static_cast<GLuint>(position));
+        glVertexAttribPointer(static_cast<GLuint>(position), 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), nullptr);
+    }
+    checkGLError(kModule, __LINE__);
+}
+
+bool Pause::update() {
+    if (!Input::instance().consumeTap(Action::Jump)) return false;
+    Sound::instance().play("data/select.wav");
+    return true;
+}
+
+void Pause::render() {
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBindVertexArray(vao);
+    glUseProgram(shader->program);
+    glDrawArrays(GL_TRIANGLES, 0, 6);
+
+    Font& font = Font::instance();
+    font.drawCentered("Paused", 960.0f, 500.0f, 224.0f, kTitleColor);
+    font.drawCentered("RESUME", 960.0f, 260.0f, 80.0f, kSelectedColor);
+    checkGLError(kModule, __LINE__);
+}

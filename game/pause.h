@@ -1,0 +1,28 @@
+#pragma once
+// The pause overlay: a translucent black veil over the frozen game scene with
+// "Paused" and a highlighted "RESUME". A Jump tap is the only way out.
+
+#include "orvo3d/opengl.h"
+
+class Shader;
+
+class Pause {
+public:
+    // Needs a current GL context. Throws Orvo3D::LoggedException when the
+    // buffer, the vertex array or the shader cannot be made.
+    Pause();
+    Pause(const Pause&) = delete;
+    Pause& operator=(const Pause&) = delete;
+
+    // True when a Jump tap asks to resume in this frame; no other action is
+    // looked at.
+    bool update();
+
+    // Draws the veil and the texts. The caller has switched the depth test off
+    // and blending on with (SRC_ALPHA, ONE_MINUS_SRC_ALPHA).
+    void render();
+
+    GLuint vbo = 0;
+    GLuint vao = 0;
+    Shader* shader = nullptr;
+};

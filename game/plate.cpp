@@ -1,0 +1,272 @@
+#include "game/plate.h"
+
+#include <array>
+#include <cmath>
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "game/gameloop.h"
+#include "orvo3d/image.h"
+#include "orvo3d/log.h"
+#include "orvo3d/shader.h"
+
+PlateRenderer* PlateRenderer::instance = nullptr;
+
+namespace {
+
+constexpr const char* kModule = "game/plate";
+constexpr int kCubeVertices = 36;
+constexpr int kFloatsPerVertex = 8;  // position, normal, texture coordinate
+constexpr GLsizei kStride = kFloatsPerVertex * sizeof(float);
+
+// Corner positions of the 12 triangles, counter-clockwise seen from outside,
+// faces in the order -x, +x, +z, -z, +y, -y.
+constexpr float kCorners[kCubeVertices][3] = {
+    // -x
+    {-.5f, -.5f, -.5f}, {-.5f, -.5f, .5f}, {-.5f, .5f, .5f},
+    {-.5f, .5f, .5f}, {-.5f, .5f, -.5f}, {-.5f, -.5f, -.5f},
+    // +x
+    {.5f, -.5f, .5f}, {.5f, -.5f, -.5f}, {.5f, .5f, .5f},
+    {.5f, .5f, -.5f}, {.5f, .5f, .5f}, {.5f, -.5f, -.5f},
+    // +z
+    {-.5f, .5f, .5f}, {-.5f, -.5f, .5f}, {.5f, .5f, .5f},
+    {.5f, -.5f, .5f}, {.5f, .5f, .5f}, {-.5f, -.5f, .5f},
+    // -z
+    {-.5f, -.5f, -.5f}, {-.5f, .5f, -.5f}, {.5f, .5f, -.5f},
+    {.5f, .5f, -.5f}, {.5f, -.5f, -.5f}, {-.5f, -.5f, -.5f},
+    // +y
+    {-.5f, .5f, -.5f}, {-.5f, .5f, .5f}, {.5f, .5f, .5f},
+    {.5f, .5f, .5f}, {.5f, .5f, -.5f}, {-.5f, .5f, -.5f},
+    // -y
+    {-.5f, -.5f, -.5f}, {.5f, -.5f, .5f}, {-.5f, -.5f, .5f},
+    {.5f, -.5f, .5f}, {-.5f, -.5f, -.5f}, {.5f, -.5f, -.5f},
+};
+
+// Outward normal of each face, in the same face order.
+constexpr float kFaceNormals[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 0, -1}, {0, 1, 0}, {0, -1, 0}};
+
+// Interleaved vertex data; a vertex's texture coordinate is its two in-face
+// coordinates (in axis order) plus 0.5.
+std::array<float, kCubeVertices * kFloatsPerVertex> buildCube() {
+    std::array<float, kCubeVertices * kFloatsPerVertex> data{};
+    for (int v = 0; v < kCubeVertices; ++v) {
+        const float* p = kCorners[v];
+        const float* n = kFaceNormals[v / 6];
+        float u = 0.0f;
+        float t = 0.0f;
+        if (n[0] != 0.0f) {
+            u = p[1] + 0.5f;
+            t = p[2] + 0.5f;
+        } else if (n[1] != 0.0f) {
+            u = p[0] + 0.5f;
+            t = p[2] + 0.5f;
+        } else {
+            u = p[0] + 0.5f;
+            t = p[1] + 0.5f;
+        }
+        float* out = &data[static_cast<std::size_t>(v * kFloatsPerVertex)];
+        out[0] = p[0];
+        out[1] = p[1];
+        out[2] = p[2];
+        out[3] = n[0];
+        out[4] = n[1];
+        out[5] = n[2];
+        out[6] = u;
+        out[7] = t;
+    }
+    return data;
+}
+
+GLuint makeTexture(const char* path) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    int width = 0;
+    int height = 0;
+    unsigned char* pixels = loadImage(path, width, height);
+    // An image that failed to decode gets the engine's grey placeholder.
+    uploadRgbTexture(pixels, width, height);
+    freeImage(pixels);
+    return texture;
+}
+
+void setAttribute(GLuint program, const char* name, GLint components, GLboolean normalise, std::size_t offset) {
+    GLint location = glGetAttribLocation(program, name);
+    if (location < 0) {
+        Logger::error(kModule, __LINE__, "Failed to find attribute named: %s", name);
+        return;
+    }
+    glEnableVertexAttribArray(static_cast<GLuint>(location));
+    glVertexAttribPointer(static_cast<GLuint>(location), components, GL_FLOAT, normalise, kStride,
+                          reinterpret_cast<const void*>(offset));
+}
+
+void uploadMatrix(Shader* shader, const char* name, std::uint32_t key, const glm::mat4& m) {
+    glUniformMatrix4fv(shader->uniformLocation(name, key), 1, GL_FALSE, &m[0][0]);
+}
+
+void uploadVec3(Shader* shader, const char* name, std::uint32_t key, const glm::vec3& v) {
+    glUniform3fv(shader->uniformLocation(name, key), 1, &v[0]);
+}
+
+}  // namespace
+
+PlateRenderer::PlateRenderer() {
+    try {
+        auto cube = buildCube();
+        glGenBuffers(1, &vbo);
+        glBindBuffer(GL_ARRAY_BUFFER, vbo);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(cube)), cube.data(), GL_STATIC_DRAW);
+        if (glGetError() != GL_NO_ERROR) {
+            throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init plate: VBO generation");
+        }
+
+        glGenVertexArrays(1, &vao);
+        glBindVertexArray(vao);
+        if (glGetError() != GL_NO_ERROR) {
+            throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init plate: VAO generation");
+        }
+
+        shader = new Shader("shaders/plate.vert", "shaders/plate.frag");
+        shadowShader = new Shader("shaders/plate-shadow.vert", "shaders/plate-shadow.frag");
+
+        setAttribute(shader->program, "inPosition", 3, GL_FALSE, 0);
+        setAttribute(shader->program, "inNormal", 3, GL_TRUE, 3 * sizeof(float));
+        setAttribute(shader->program, "inTexture", 2, GL_FALSE, 6 * sizeof(float));
+        checkGLError(kModule, __LINE__);
+    } catch (...) {
+        // Leave nothing half-built behind: the caller's Plate is not created.
+        delete shader;
+        shader = nullptr;
+        if (vao != 0) glDeleteVertexArrays(1, &vao);
+        if (vbo != 0) glDeleteBuffers(1, &vbo);
+        throw;
+    }
+
+    metalTexture = makeTexture("data/metal.jpg");
+    metalNormalTexture = makeTexture("data/metal-normal.jpg");
+    buildingTexture = makeTexture("data/building.jpg");
+    buildingNormalTexture = makeTexture("data/building-normal.jpg");
+    checkGLError(kModule, __LINE__);
+}
+
+// The game keeps its renderer for the whole process; this is for tests that
+// build a new GL context.
+PlateRenderer::~PlateRenderer() {
+    GLuint textures[4] = {metalTexture, metalNormalTexture, buildingTexture, buildingNormalTexture};
+    glDeleteTextures(4, textures);
+    delete shader;
+    delete shadowShader;
+    glDeleteVertexArrays(1, &vao);
+    glDeleteBuffers(1, &vbo);
+}
+
+void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist) {
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBindVertexArray(vao);
+
+    // Draw space: the point under the ship sits at z = 2.5, the road runs
+    // toward -z.
+    glm::mat4 model = glm::translate(glm::mat4(1.0f), glm::vec3(position.x, position.y, 2.5f - position.z));
+    model = glm::scale(model, size);
+
+    Shader* active = shader;
+    if (isShadowPass()) {
+        active = shadowShader;
+        glUseProgram(active->program);
+    } else {
+        glUseProgram(active->program);
+        GLuint colourMap = 0;
+        GLuint normalMap = 0;
+        float scale = 0.0f;
+        if (kind == 0 || kind == 2) {
+            colourMap = metalTexture;
+            normalMap = metalNormalTexture;
+            scale = 0.6f;
+        } else if (kind == 1) {
+            colourMap = buildingTexture;
+            normalMap = buildingNormalTexture;
+            scale = 0.3f;
+        }
+        if (colourMap != 0) {
+            uploadVec3(active, UNIFORM("textureScale"), size * scale);
+            glActiveTexture(GL_TEXTURE1);
+            glBindTexture(GL_TEXTURE_2D, colourMap);
+            glUniform1i(active->uniformLocation(UNIFORM("inputTexture")), 1);
+            glActiveTexture(GL_TEXTURE2);
+            glBindTexture(GL_TEXTURE_2D, normalMap);
+            glUniform1i(active->uniformLocation(UNIFORM("inputNormalTexture")), 2);
+        }
+        uploadVec3(active, UNIFORM("color"), color);
+        uploadVec3(active, UNIFORM("lightPosition"), lightPosition());
+        uploadVec3(active, UNIFORM("camPosition"), cameraPosition());
+        glUniform1f(active->uniformLocation(UNIFORM("gamedist")), gamedist);
+        glUniform1i(active->uniformLocation(UNIFORM("depthMap")), 0);
+        uploadMatrix(active, UNIFORM("view"), viewMatrix());
+        uploadMatrix(active, UNIFORM("projection"), projectionMatrix());
+    }
+    uploadMatrix(active, UNIFORM("lightSpaceMatrix"), lightSpaceMatrix());
+    uploadMatrix(active, UNIFORM("model"), model);
+
+    glDrawArrays(GL_TRIANGLES, 0, kCubeVertices);
+    checkGLError(kModule, __LINE__);
+}
+
+Plate::Plate(float x, float y, float z, float width, float height, float length, bool floor, bool pillar)
+    : position(x, y, z), size(width, height, length), isFloor(floor), isPillar(pillar) {
+    if (PlateRenderer::instance == nullptr) PlateRenderer::instance = new PlateRenderer();
+}
+
+void Plate::render(float distance) const {
+    int kind = 0;
+    glm::vec3 color(0.6f, 0.6f, 0.6f);
+    if (!isFloor && isPillar) {
+        kind = 2;
+        color = glm::vec3(0.672f, 0.512f, 0.248f);
+    } else if (!isFloor) {
+        kind = 1;
+        color = glm::vec3(0.472f, 0.672f, 0.728f);
+    }
+    PlateRenderer::instance->draw(glm::vec3(position.x, position.y, position.z - distance), size, color, kind,
+                                  distance);
+}
+
+bool boxesOverlap(glm::vec3 centreA, glm::vec3 sizeA, glm::vec3 centreB, glm::vec3 sizeB) {
+    for (int axis = 0; axis < 3; ++axis) {
+        float minA = centreA[axis] - sizeA[axis] / 2.0f;
+        float maxA = centreA[axis] + sizeA[axis] / 2.0f;
+        float minB = centreB[axis] - sizeB[axis] / 2.0f;
+        float maxB = centreB[axis] + sizeB[axis] / 2.0f;
+        if (minA > maxB || minB > maxA) return false;
+    }
+    return true;
+}
+
+CollisionResult resolveCollision(const Plate& plate, glm::vec3 oldCentre, glm::vec3 shipSize, glm::vec3 delta) {
+    glm::vec3 next = oldCentre + delta;
+    CollisionResult result{next.x, next.y, next.z, CollisionKind::None};
+    if (!boxesOverlap(next, shipSize, plate.position, plate.size)) return result;
+
+    // One axis at a time, in priority order: standing on top first, then the
+    // near face, then the sides.
+    if (boxesOverlap({oldCentre.x, next.y, oldCentre.z}, shipSize, plate.position, plate.size)) {
+        result.kind = CollisionKind::Top;
+        result.y = plate.position.y + plate.size.y * 0.5f + shipSize.y * 0.5f + 0.01f;
+        return result;
+    }
+    if (boxesOverlap({oldCentre.x, oldCentre.y, next.z}, shipSize, plate.position, plate.size)) {
+        result.kind = CollisionKind::Front;
+        result.z = plate.position.z - plate.size.z * 0.5f - shipSize.z * 0.5f - 0.01f;
+        return result;
+    }
+    if (boxesOverlap({next.x, oldCentre.y, next.z}, shipSize, plate.position, plate.size)) {
+        if (next.x > oldCentre.x) {
+            result.kind = CollisionKind::LeftSide;
+            result.x = plate.position.x - plate.size.x * 0.5f - shipSize.x * 0.5f - 0.03f;
+        } else {
+            result.kind = CollisionKind::RightSide;
+            result.x = plate.position.x + plate.size.x * 0.5f + shipSize.x * 0.5f + 0.03f;
+        }
+    }
+    return result;
+}

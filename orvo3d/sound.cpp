@@ -1,0 +1,106 @@
+#include "orvo3d/sound.h"
+
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_mixer.h>
+
+#include <climits>
+#include <cmath>
+
+#include "orvo3d/hash.h"
+#include "orvo3d/log.h"
+#include "platform/resources.h"
+
+namespace {
+
+constexpr int kEffectGroup = 1;
+
+int mixerVolume(float volume) { return static_cast<int>(std::lround(volume * MIX_MAX_VOLUME)); }
+
+}  // namespace
+
+void SoundClip::ChunkDeleter::operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
+
+Sound& Sound::instance() {
+    // Never destroyed: the mixer thread may still be reading the sounds while
+    // the process exits.
+    static Sound* sound = new Sound();
+    return *sound;
+}
+
+Sound::Sound() {
+    // Only the audio part of SDL is started; the window belongs to GLFW.
+    // The rate is fixed (no frequency change allowed) so every sound is
+    // decoded into one known format; SDL converts the mix for the device.
+    int result = SDL_InitSubSystem(SDL_INIT_AUDIO);
+    if (result == 0) {
+        result = Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kBufferFrames, nullptr, 0);
+        if (result != 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    if (result != 0) {
+        Logger::error("orvo3d/sound", __LINE__, "Failed to start sound engine: %d", result);
+        Logger::info("orvo3d/sound", __LINE__, "%s", SDL_GetError());
+        return;
+    }
+
+    Mix_AllocateChannels(1 + kEffectChannels);
+    Mix_ReserveChannels(1);  // the music's channel is never picked for an effect
+    Mix_GroupChannels(kMusicChannel + 1, kEffectChannels, kEffectGroup);
+
+    engine = std::make_unique<SoundEngine>();
+    Uint16 format = 0;
+    Mix_QuerySpec(&engine->frequency, &format, &engine->channels);
+}
+
+SoundClip& Sound::load(const char* path) {
+    if (path == nullptr) path = "";
+    const std::uint32_t key = hashName(path);
+    if (auto found = sounds.find(key); found != sounds.end()) return *found->second;
+
+    auto clip = std::make_unique<SoundClip>();
+    const Resource* resource = findResource(path);
+    if (resource == nullptr) {
+        // Both steps of the lookup report, as the executable's resource
+        // lookup does when the name is missing.
+        Logger::error("orvo3d/sound", __LINE__, "Failed to find resource");
+        Logger::error("orvo3d/sound", __LINE__, "Failed to load resource");
+    } else if (engine) {
+        // The chunk is a converted copy: nothing of the embedded bytes is kept.
+        if (resource->size() <= static_cast<std::size_t>(INT_MAX)) {
+            SDL_RWops* source = SDL_RWFromConstMem(resource->begin, static_cast<int>(resource->size()));
+            clip->chunk.reset(Mix_LoadWAV_RW(source, 1));
+        }
+        if (!clip->chunk) Logger::error("orvo3d/sound", __LINE__, "Failed to decode sound: %s", path);
+    }
+    // Cached even when empty, so a broken sound reports once and then stays silent.
+    return *sounds.emplace(key, std::move(clip)).first->second;
+}
+
+void Sound::play(const char* path) {
+    if (!engine) return;
+    SoundClip& clip = load(path);
+    if (!clip.chunk) return;
+    int channel = Mix_GroupAvailable(kEffectGroup);
+    if (channel < 0) {
+        // Every effect channel is busy: the oldest effect gives way.
+        channel = Mix_GroupOldest(kEffectGroup);
+        if (channel < 0) return;
+        Mix_HaltChannel(channel);
+    }
+    start(clip, channel, kEffectVolume);
+}
+
+void Sound::playMusic(const char* path) {
+    if (!engine) return;
+    SoundClip& clip = load(path);
+    clip.looping = true;
+    if (!clip.chunk) return;
+    Mix_HaltChannel(kMusicChannel);
+    start(clip, kMusicChannel, kMusicVolume);
+}
+
+void Sound::start(const SoundClip& clip, int channel, float volume) {
+    // The channel is idle, so the mixer thread cannot mix any sample of this
+    // voice before its volume is set.
+    Mix_Volume(channel, mixerVolume(volume));
+    Mix_PlayChannel(channel, clip.chunk.get(), clip.looping ? -1 : 0);
+}

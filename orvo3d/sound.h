@@ -1,0 +1,62 @@
+#pragma once
+// The process-wide sound player: one-shot effects and one looping music
+// track, named by their data paths ("data/jump.wav"). Each sound is decoded
+// whole on first use and kept for the rest of the run.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+
+struct Mix_Chunk;
+
+// A decoded sound as the mixer holds it. `chunk` is null when the sound could
+// not be loaded; it then plays as silence. `looping` belongs to the sound, not
+// to one play: once the music has marked a sound looping, every later play of
+// it loops too.
+struct SoundClip {
+    struct ChunkDeleter {
+        void operator()(Mix_Chunk* chunk) const;
+    };
+    std::unique_ptr<Mix_Chunk, ChunkDeleter> chunk;
+    bool looping = false;
+};
+
+// The opened mixer. Its absence means the engine could not start.
+struct SoundEngine {
+    int frequency = 0;
+    int channels = 0;
+};
+
+class Sound {
+public:
+    // Effects at 0.4, music at 0.15 of full scale.
+    static constexpr float kEffectVolume = 0.4f;
+    static constexpr float kMusicVolume = 0.15f;
+    // Output rate: the music's own, so it is never resampled while decoding.
+    static constexpr int kFrequency = 24000;
+    // Frames per mix; about 21 ms at kFrequency.
+    static constexpr int kBufferFrames = 512;
+    // Channel 0 is the music's; effects share the rest.
+    static constexpr int kMusicChannel = 0;
+    static constexpr int kEffectChannels = 16;
+
+    // The one Sound; the first call starts the engine. Never destroyed.
+    static Sound& instance();
+
+    // Plays the sound once as an effect; each call is a new voice, so effects
+    // overlap.
+    void play(const char* path);
+
+    // Plays the sound looping on the music channel.
+    void playMusic(const char* path);
+
+    // The cached sound for the path, loaded on first use.
+    SoundClip& load(const char* path);
+
+    std::unique_ptr<SoundEngine> engine;
+    std::map<std::uint32_t, std::unique_ptr<SoundClip>> sounds;
+
+private:
+    Sound();
+    void start(const SoundClip& clip, int channel, float volume);
+};

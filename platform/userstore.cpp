@@ -1,0 +1,203 @@
+#include "platform/userstore.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace UserStore {
+
+void (*beforeReplace)(const char* temporaryPath) = nullptr;
+
+}  // namespace UserStore
+
+namespace {
+
+using UserStore::Status;
+
+constexpr mode_t kFolderMode = 0700;
+constexpr mode_t kValueMode = 0600;
+
+bool absolute(const char* path) { return path != nullptr && path[0] == '/'; }
+
+// A key level or value name must stay inside its folder: no separators, no
+// "." or "..", and nothing starting with a dot (temporary files do).
+bool validName(std::string_view name) {
+    if (name.empty() || name.front() == '.') return false;
+    for (char c : name) {
+        if (c == '/' || c == '\0') return false;
+    }
+    return true;
+}
+
+bool validKey(std::string_view key) {
+    while (!key.empty()) {
+        std::size_t slash = key.find('/');
+        if (!validName(key.substr(0, slash))) return false;
+        if (slash == std::string_view::npos) break;
+        key.remove_prefix(slash + 1);
+        if (key.empty()) return false;
+    }
+    return true;
+}
+
+std::string foldedName(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+// The folder of a key, or "" when the key is malformed or there is no root.
+std::string keyFolder(std::string_view key) {
+    std::string root = UserStore::rootFolder();
+    if (root.empty() || !validKey(key)) return {};
+    if (!key.empty()) {
+        root += '/';
+        root += key;
+    }
+    return root;
+}
+
+Status statusOfErrno() { return (errno == ENOENT || errno == ENOTDIR) ? Status::NotFound : Status::Failed; }
+
+// Creates the missing folders of an absolute path, private.
+bool makeFolders(const std::string& path) {
+    for (std::size_t at = 1; at <= path.size(); ++at) {
+        if (at != path.size() && path[at] != '/') continue;
+        std::string part = path.substr(0, at);
+        if (::mkdir(part.c_str(), kFolderMode) != 0 && errno != EEXIST) return false;
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool writeAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t done = ::write(fd, data, size);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace UserStore {
+
+std::string rootFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (absolute(data)) return data;
+    const char* home = std::getenv("HOME");
+    if (absolute(home)) return std::string(home) + "/.local/share";
+    // No usable HOME: the account's home folder.
+    std::vector<char> scratch(16384);
+    passwd entry {};
+    passwd* found = nullptr;
+    if (getpwuid_r(::getuid(), &entry, scratch.data(), scratch.size(), &found) == 0 && found != nullptr &&
+        absolute(found->pw_dir)) {
+        return std::string(found->pw_dir) + "/.local/share";
+    }
+    return {};
+}
+
+Status openKey(std::string_view key) {
+    std::string folder = keyFolder(key);
+    if (folder.empty()) return Status::Failed;
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0) return statusOfErrno();
+    return S_ISDIR(info.st_mode) ? Status::Ok : Status::Failed;
+}
+
+Status createKey(std::string_view parent, std::string_view name) {
+    std::string folder = keyFolder(parent);
+    if (folder.empty() || !validName(name)) return Status::Failed;
+    if (parent.empty()) {
+        if (!makeFolders(folder)) return Status::Failed;
+    } else if (Status s = openKey(parent); s != Status::Ok) {
+        return s;
+    }
+    folder += '/';
+    folder += name;
+    if (::mkdir(folder.c_str(), kFolderMode) == 0) return Status::Ok;
+    if (errno != EEXIST) return Status::Failed;
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? Status::Ok : Status::Failed;
+}
+
+Status queryValue(std::string_view key, std::string_view name, void* buffer, std::size_t& size) {
+    std::string folder = keyFolder(key);
+    if (folder.empty() || !validName(name)) return Status::Failed;
+    std::string path = folder + "/" + foldedName(name);
+    // Non-blocking so a FIFO in the value's place cannot hang the reader;
+    // no symbolic links, so a value never reads a file elsewhere.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT ? Status::NotFound : Status::Failed;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > size) {
+        ::close(fd);
+        return Status::Failed;
+    }
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::size_t got = 0;
+    for (;;) {
+        // One byte more than fits shows a value that grew past the buffer.
+        unsigned char probe = 0;
+        unsigned char* into = got < size ? out + got : &probe;
+        std::size_t room = got < size ? size - got : 1;
+        ssize_t n = ::read(fd, into, room);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || (n > 0 && got >= size)) {
+            ::close(fd);
+            return Status::Failed;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    size = got;
+    return Status::Ok;
+}
+
+Status setValue(std::string_view key, std::string_view name, const void* data, std::size_t size) {
+    std::string folder = keyFolder(key);
+    if (folder.empty() || !validName(name)) return Status::Failed;
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return statusOfErrno();
+
+    const std::string path = folder + "/" + foldedName(name);
+    std::string temporary = folder + "/." + foldedName(name) + ".XXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        ::close(dir);
+        return Status::Failed;
+    }
+    // Written and flushed under a temporary name, then renamed over the old
+    // value: the rename is atomic, so readers see the old bytes or the new.
+    bool ok = ::fchmod(fd, kValueMode) == 0 && writeAll(fd, static_cast<const unsigned char*>(data), size) &&
+              ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && beforeReplace != nullptr) beforeReplace(temporary.c_str());
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        ::close(dir);
+        return Status::Failed;
+    }
+    // The rename itself reaches the disk with the folder.
+    ::fsync(dir);
+    ::close(dir);
+    return Status::Ok;
+}
+
+}  // namespace UserStore

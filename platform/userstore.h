@@ -1,0 +1,45 @@
+#pragma once
+// The per-user store of named values that stands in for the registry's
+// current-user hive. The hive's software key is the folder
+// $XDG_DATA_HOME (or $HOME/.local/share when that is unset or not absolute);
+// keys below it are folders ("Orvo/Vimbrot"), created private (0700); a value
+// is one file in its key's folder, named by the value name folded to lower
+// case (value names are case-insensitive, as the registry's are), private
+// (0600), holding exactly the value's bytes. Values are replaced atomically:
+// a crash or a full disk leaves the old value or the new one, never a mix.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace UserStore {
+
+enum class Status {
+    Ok,
+    NotFound,  // the key or value does not exist
+    Failed,    // it exists but cannot be used (unreadable, too large, not a folder or file, ...)
+};
+
+// The folder standing in for the hive's software key; empty when neither
+// XDG_DATA_HOME nor HOME gives an absolute path.
+std::string rootFolder();
+
+// Whether the key exists. `key` is relative to the root, levels joined by '/'.
+Status openKey(std::string_view key);
+
+// Creates the key `name` below the existing key `parent` ("" is the root,
+// whose missing folders are created too). An existing key is Ok.
+Status createKey(std::string_view parent, std::string_view name);
+
+// Reads a value into `buffer` of `size` bytes and sets `size` to the bytes
+// read. A value larger than the buffer fails and `size` is left alone.
+Status queryValue(std::string_view key, std::string_view name, void* buffer, std::size_t& size);
+
+// Replaces a value (or creates it) under an existing key.
+Status setValue(std::string_view key, std::string_view name, const void* data, std::size_t size);
+
+// For tests only: called once the new value is written and flushed to its
+// temporary file, just before that file takes the value's name.
+extern void (*beforeReplace)(const char* temporaryPath);
+
+}  // namespace UserStore

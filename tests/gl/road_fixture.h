@@ -1,0 +1,24 @@
+#pragma once
+// GL fixture for tests of the road: a 1280 x 720 context, and the shared
+// plate renderer released again before the context goes, so that several
+// tests can run in one process.
+
+#include <gtest/gtest.h>
+
+#include "game/plate.h"
+#include "support/gl_context.h"
+#include "support/sandbox.h"
+
+class RoadGlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ctx.ok()) << "no GL context (run under xvfb-run)";
+        writeFile("message.log", "");  // each test sees only its own records
+    }
+    void TearDown() override {
+        delete PlateRenderer::instance;
+        PlateRenderer::instance = nullptr;
+    }
+
+    GlContext ctx{1280, 720};
+};

@@ -1,0 +1,434 @@
+// The best score in the per-user store: real files under the test's own
+// XDG_DATA_HOME, checked byte for byte, with an independent MD5 (md5sum)
+// and an independent RC4 to read what was stored.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "game/highscore.h"
+#include "platform/userstore.h"
+#include "support/sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kPrefix = "VIMBROT_DATA_STRUCT_FOR_HIGHSCORE::::";
+
+fs::path dataHome() { return std::getenv("XDG_DATA_HOME"); }
+fs::path productFolder() { return dataHome() / "Orvo" / "Vimbrot"; }
+fs::path valueFile() { return productFolder() / "data"; }
+
+mode_t modeOf(const fs::path& p) {
+    struct stat info {};
+    return ::lstat(p.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+std::string hexOf(const std::string& plaintext) {
+    char* hex = HighScore::encryptToHex(plaintext.c_str());
+    std::string out = hex != nullptr ? hex : "";
+    std::free(hex);
+    return out;
+}
+
+std::string decrypted(const std::string& hex) {
+    unsigned char* text = HighScore::decryptFromHex(hex.c_str());
+    std::string out = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+    std::free(text);
+    return out;
+}
+
+// Stores raw value bytes as another program (or a damaged disk) might have.
+void storeRaw(const std::string& bytes) {
+    fs::create_directories(productFolder());
+    writeFile(valueFile(), bytes);
+}
+
+std::string stored(std::int64_t score) { return hexOf(kPrefix + std::to_string(score)) + std::string(1, '\0'); }
+
+// RC4 written out here so the check does not rest on the library under test.
+std::string rc4(const std::vector<unsigned char>& key, const std::vector<unsigned char>& data) {
+    unsigned char s[256];
+    for (int i = 0; i < 256; ++i) s[i] = static_cast<unsigned char>(i);
+    for (int i = 0, j = 0; i < 256; ++i) {
+        j = (j + s[i] + key[static_cast<std::size_t>(i) % key.size()]) & 255;
+        std::swap(s[i], s[j]);
+    }
+    std::string out;
+    int i = 0, j = 0;
+    for (unsigned char c : data) {
+        i = (i + 1) & 255;
+        j = (j + s[i]) & 255;
+        std::swap(s[i], s[j]);
+        out.push_back(static_cast<char>(c ^ s[(s[i] + s[j]) & 255]));
+    }
+    return out;
+}
+
+std::vector<unsigned char> fromHex(const std::string& hex) {
+    std::vector<unsigned char> out;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        out.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return out;
+}
+
+// Every test starts from an empty store and leaves XDG_DATA_HOME as it found
+// it, so the tests also pass when run in one process.
+class StoreTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* xdg = std::getenv("XDG_DATA_HOME");
+        ASSERT_NE(xdg, nullptr);
+        xdg_ = xdg;
+        fs::remove_all(dataHome() / "Orvo");
+    }
+    void TearDown() override {
+        setenv("XDG_DATA_HOME", xdg_.c_str(), 1);
+        fs::remove_all(dataHome() / "Orvo");
+    }
+
+private:
+    std::string xdg_;
+};
+
+}  // namespace
+
+class HighScoreStore : public StoreTest {};
+class UserStoreFolders : public StoreTest {};
+
+struct ScoreCase {
+    std::int64_t score;
+    std::size_t hexLength;
+};
+
+TEST_F(HighScoreStore, EveryScoreReadsBackAsSavedInItsStoredLayout) {
+    const ScoreCase cases[] = {
+        {0, 76},           {1, 76},           {1234, 82},         {-1, 78},
+        {-1234, 84},       {99999, 84},       {INT64_MAX, 112},   {INT64_MIN, 114},
+        {INT64_MIN + 1, 114}, {1000000000000000000LL, 112},
+    };
+    for (const ScoreCase& c : cases) {
+        SCOPED_TRACE(c.score);
+        HighScore::save(c.score);
+        EXPECT_EQ(HighScore::load(), c.score);
+
+        // Upper-case hex and its NUL, nothing else: data size = hex length + 1.
+        const std::string value = readFile(valueFile());
+        ASSERT_EQ(value.size(), c.hexLength + 1);
+        EXPECT_EQ(value.back(), '\0');
+        EXPECT_EQ(value.find_first_not_of("0123456789ABCDEF"), c.hexLength);
+        EXPECT_EQ(decrypted(value.substr(0, c.hexLength)), kPrefix + std::to_string(c.score));
+    }
+}
+
+TEST_F(HighScoreStore, ZeroIsStoredAndParsedNotLostToTheLengthTest) {
+    HighScore::save(0);
+    EXPECT_EQ(readFile(valueFile()).size(), 77u);
+    EXPECT_EQ(decrypted(readFile(valueFile()).c_str()), kPrefix + "0");
+    EXPECT_EQ(HighScore::load(), 0);
+}
+
+TEST_F(HighScoreStore, LowerScoreReplacesTheStoredOne) {
+    HighScore::save(5000);
+    HighScore::save(12);
+    EXPECT_EQ(HighScore::load(), 12);
+}
+
+TEST_F(HighScoreStore, EmptyStoreReadsZeroAndLoadingCreatesNothing) {
+    EXPECT_EQ(HighScore::load(), 0);
+    EXPECT_FALSE(fs::exists(dataHome() / "Orvo"));
+}
+
+TEST_F(HighScoreStore, FirstSaveCreatesPrivateMakerAndProductFoldersAndValue) {
+    HighScore::save(77);
+    EXPECT_EQ(modeOf(dataHome() / "Orvo"), 0700u);
+    EXPECT_EQ(modeOf(productFolder()), 0700u);
+    EXPECT_EQ(modeOf(valueFile()), 0600u);
+    // One value file and no temporary left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(productFolder())) names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"data"});
+    EXPECT_EQ(HighScore::load(), 77);
+}
+
+TEST_F(HighScoreStore, ExistingMakerFolderGetsOnlyTheProductFolder) {
+    fs::create_directories(dataHome() / "Orvo");
+    ::chmod((dataHome() / "Orvo").c_str(), 0750);
+    writeFile(dataHome() / "Orvo" / "Other", "another product");
+
+    HighScore::save(31);
+    EXPECT_EQ(modeOf(dataHome() / "Orvo"), 0750u) << "the maker folder was not ours to change";
+    EXPECT_EQ(readFile(dataHome() / "Orvo" / "Other"), "another product");
+    EXPECT_EQ(modeOf(productFolder()), 0700u);
+    EXPECT_EQ(HighScore::load(), 31);
+}
+
+TEST_F(HighScoreStore, ReplacingAValueMakesItPrivate) {
+    storeRaw(stored(9));
+    ::chmod(valueFile().c_str(), 0644);
+    HighScore::save(10);
+    EXPECT_EQ(modeOf(valueFile()), 0600u);
+    EXPECT_EQ(HighScore::load(), 10);
+}
+
+TEST_F(HighScoreStore, DecryptedTextMustBeLongerThanItsPrefix) {
+    struct Case {
+        std::string plaintext;
+        std::int64_t expected;
+    };
+    const Case cases[] = {
+        {"", 0},
+        {kPrefix.substr(0, 10), 0},
+        {kPrefix.substr(0, 36), 0},
+        {kPrefix, 0},                  // 37 characters: no number yet
+        {kPrefix + "7", 7},            // 38: the shortest that counts
+        {std::string(37, 'x') + "42", 42},  // the prefix itself is not compared
+        {kPrefix + "abc", 0},          // no number where it should start
+        {kPrefix + "  -12xyz", -12},   // read as atoll reads
+        {kPrefix + "99999999999999999999", INT64_MAX},  // out of range: the nearest, never undefined
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.plaintext);
+        storeRaw(hexOf(c.plaintext) + std::string(1, '\0'));
+        EXPECT_EQ(HighScore::load(), c.expected);
+    }
+}
+
+TEST_F(HighScoreStore, LowerCaseHexDecodesItsLettersAsZeroAndReadsBackWrong) {
+    HighScore::save(1234);
+    std::string hex = readFile(valueFile());
+    hex.pop_back();  // the NUL
+    ASSERT_NE(hex.find_first_of("ABCDEF"), std::string::npos);
+
+    std::string lower = hex, zeroed = hex;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
+    std::replace_if(zeroed.begin(), zeroed.end(), [](char c) { return c >= 'A' && c <= 'F'; }, '0');
+    EXPECT_EQ(decrypted(lower), decrypted(zeroed));
+    EXPECT_NE(decrypted(lower), kPrefix + "1234");
+
+    storeRaw(lower + std::string(1, '\0'));
+    const std::string text = decrypted(lower);
+    const std::int64_t expected = text.size() > 37 ? std::strtoll(text.c_str() + 37, nullptr, 10) : 0;
+    EXPECT_EQ(HighScore::load(), expected);
+    EXPECT_NE(HighScore::load(), 1234);
+}
+
+TEST_F(HighScoreStore, DamagedOrUnreadableValuesReadZero) {
+    const std::string good = stored(1234);
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        std::int64_t expected;
+    };
+    // A plaintext of 500 characters: exactly 1000 hex characters, no room for a NUL.
+    const std::string longText = kPrefix + "1234" + std::string(500 - kPrefix.size() - 4, ' ');
+    const Case cases[] = {
+        {"exactly 1000 bytes", [&] { storeRaw(good + std::string(1000 - good.size(), '\0')); }, 1234},
+        {"1000 hex characters without NUL", [&] { storeRaw(hexOf(longText)); }, 1234},
+        {"1001 bytes", [&] { storeRaw(good + std::string(1001 - good.size(), '\0')); }, 0},
+        {"a megabyte", [&] { storeRaw(std::string(1 << 20, 'A')); }, 0},
+        {"empty", [&] { storeRaw(""); }, 0},
+        {"truncated to 1 byte", [&] { storeRaw(good.substr(0, 1)); }, 0},
+        {"truncated to 40 bytes", [&] { storeRaw(good.substr(0, 40)); }, 0},
+        {"truncated to 75 bytes", [&] { storeRaw(good.substr(0, 75)); }, 0},
+        {"not hex", [&] { storeRaw(std::string(82, 'Z') + '\0'); }, 0},
+        {"missing product folder", [&] { fs::create_directories(dataHome() / "Orvo"); }, 0},
+        {"product folder is a file", [&] { writeFile(productFolder(), good); }, 0},
+        {"value is a folder", [&] { fs::create_directories(valueFile()); }, 0},
+        {"value is a FIFO", [&] {
+             fs::create_directories(productFolder());
+             ::mkfifo(valueFile().c_str(), 0600);
+         }, 0},
+        {"value is a dangling link", [&] {
+             fs::create_directories(productFolder());
+             fs::create_symlink("/nonexistent/value", valueFile());
+         }, 0},
+        {"value links to a file elsewhere", [&] {
+             writeFile(sandboxDirectory() / "elsewhere", good);
+             fs::create_directories(productFolder());
+             fs::create_symlink(sandboxDirectory() / "elsewhere", valueFile());
+         }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dataHome() / "Orvo");
+        c.prepare();
+        EXPECT_EQ(HighScore::load(), c.expected);
+    }
+    // Permissions stop only other users; root reads everything.
+    if (::geteuid() != 0) {
+        fs::remove_all(dataHome() / "Orvo");
+        storeRaw(good);
+        ::chmod(valueFile().c_str(), 0);
+        EXPECT_EQ(HighScore::load(), 0);
+    }
+}
+
+TEST_F(HighScoreStore, KeyIsTheMd5DigestOfTheKeyText) {
+    // The digest as md5sum computes it, outside this program.
+    std::FILE* pipe = ::popen("printf '%s' 'Rm4x#275816pka=7' | md5sum", "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[128] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+    ASSERT_EQ(::pclose(pipe), 0);
+    const std::vector<unsigned char> key = fromHex(std::string(line, 32));
+    ASSERT_EQ(key.size(), 16u);
+
+    HighScore::save(1234);
+    std::string hex = readFile(valueFile());
+    hex.pop_back();
+    EXPECT_EQ(rc4(key, fromHex(hex)), kPrefix + "1234");
+    // And the other way: what is written by hand decrypts through the game.
+    const std::string text = kPrefix + "-987";
+    std::string handHex;
+    for (unsigned char b : rc4(key, std::vector<unsigned char>(text.begin(), text.end()))) {
+        handHex += "0123456789ABCDEF"[b / 16];
+        handHex += "0123456789ABCDEF"[b % 16];
+    }
+    storeRaw(handHex + std::string(1, '\0'));
+    EXPECT_EQ(HighScore::load(), -987);
+}
+
+TEST_F(HighScoreStore, CipherKeepsToItsThousandByteBuffer) {
+    // Arbitrary bytes survive the trip; an odd last hex character is ignored.
+    std::string bytes;
+    for (int i = 1; i < 256; ++i) bytes.push_back(static_cast<char>(i));
+    EXPECT_EQ(decrypted(hexOf(bytes)), bytes);
+    EXPECT_EQ(decrypted(hexOf("abc") + "F"), "abc");
+    // Longer input is cut at the buffer's size instead of running past it.
+    EXPECT_EQ(hexOf(std::string(1500, 'q')).size(), 2000u);
+    unsigned char* text = HighScore::decryptFromHex(std::string(5000, 'A').c_str());
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::strlen(reinterpret_cast<char*>(text)) <= 1000, true);
+    std::free(text);
+}
+
+TEST_F(HighScoreStore, ValueNamesAreCaseInsensitive) {
+    ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
+    ASSERT_EQ(UserStore::createKey("Orvo", "Vimbrot"), UserStore::Status::Ok);
+    const std::string value = stored(4321);
+    ASSERT_EQ(UserStore::setValue("Orvo/Vimbrot", "Data", value.data(), value.size()), UserStore::Status::Ok);
+    for (const char* name : {"DATA", "data", "DaTa"}) {
+        char buffer[200] = {};
+        std::size_t size = sizeof buffer;
+        ASSERT_EQ(UserStore::queryValue("Orvo/Vimbrot", name, buffer, size), UserStore::Status::Ok) << name;
+        EXPECT_EQ(std::string(buffer, size), value) << name;
+    }
+    EXPECT_EQ(HighScore::load(), 4321);
+    // Writing under another spelling replaces the same value.
+    HighScore::save(1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(productFolder()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::exists(valueFile()));
+}
+
+TEST_F(UserStoreFolders, ValueLargerThanTheBufferFailsTheRead) {
+    ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
+    ASSERT_EQ(UserStore::setValue("Orvo", "v", "12345", 5), UserStore::Status::Ok);
+    char buffer[8] = {};
+    std::size_t size = 4;
+    EXPECT_EQ(UserStore::queryValue("Orvo", "v", buffer, size), UserStore::Status::Failed);
+    EXPECT_EQ(size, 4u);
+    size = 5;
+    EXPECT_EQ(UserStore::queryValue("Orvo", "v", buffer, size), UserStore::Status::Ok);
+    EXPECT_EQ(std::string(buffer, size), "12345");
+    EXPECT_EQ(UserStore::queryValue("Orvo", "missing", buffer, size), UserStore::Status::NotFound);
+    EXPECT_EQ(UserStore::queryValue("Nobody/Here", "v", buffer, size), UserStore::Status::NotFound);
+}
+
+TEST_F(UserStoreFolders, NamesCannotLeaveTheirFolder) {
+    ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
+    for (const char* name : {"", ".", "..", "../escape", "a/b", ".hidden"}) {
+        EXPECT_EQ(UserStore::setValue("Orvo", name, "x", 1), UserStore::Status::Failed) << name;
+        EXPECT_EQ(UserStore::createKey("Orvo", name), UserStore::Status::Failed) << name;
+    }
+    for (const char* key : {"..", "Orvo/..", "/Orvo", "Orvo/", "Orvo//x"}) {
+        EXPECT_EQ(UserStore::openKey(key), UserStore::Status::Failed) << key;
+    }
+    EXPECT_FALSE(fs::exists(dataHome() / "escape"));
+}
+
+TEST_F(UserStoreFolders, FolderComesFromXdgDataHomeOrHome) {
+    const std::string home = std::getenv("HOME");
+    const std::string elsewhere = (sandboxDirectory() / "other-data-home").string();
+    struct Case {
+        const char* xdg;  // null: unset
+        std::string expected;
+    };
+    const Case cases[] = {
+        {elsewhere.c_str(), elsewhere},
+        {nullptr, home + "/.local/share"},
+        {"", home + "/.local/share"},
+        {"relative/share", home + "/.local/share"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.xdg ? c.xdg : "(unset)");
+        if (c.xdg != nullptr) setenv("XDG_DATA_HOME", c.xdg, 1);
+        else unsetenv("XDG_DATA_HOME");
+        EXPECT_EQ(UserStore::rootFolder(), c.expected);
+        HighScore::save(606);
+        EXPECT_EQ(readFile(c.expected + "/Orvo/Vimbrot/data"), stored(606));
+        EXPECT_EQ(HighScore::load(), 606);
+        fs::remove_all(c.expected + "/Orvo");
+    }
+}
+
+// A save killed after writing its new value but before putting it in place
+// leaves the old value whole.
+TEST_F(HighScoreStore, SaveKilledBeforeTheReplaceLeavesTheOldValue) {
+    HighScore::save(1000);
+    const std::string before = readFile(valueFile());
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        static int signalFd = ready[1];
+        UserStore::beforeReplace = [](const char*) {
+            char byte = 1;
+            if (::write(signalFd, &byte, 1) == 1) ::pause();
+            ::_exit(3);
+        };
+        HighScore::save(2000);
+        ::_exit(2);  // never reached when the hook runs
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the save never reached the replace";
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+    EXPECT_EQ(readFile(valueFile()), before);
+    EXPECT_EQ(HighScore::load(), 1000);
+    // The new value had been written in full beside it.
+    bool sawNew = false;
+    for (const auto& entry : fs::directory_iterator(productFolder())) {
+        if (entry.path().filename() != "data") sawNew = sawNew || readFile(entry.path()) == stored(2000);
+    }
+    EXPECT_TRUE(sawNew);
+
+    HighScore::save(3000);
+    EXPECT_EQ(HighScore::load(), 3000);
+}
