@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -21,36 +20,72 @@ struct Record {
     std::string message;
 };
 
+// True when text has the shape of pattern, where '#' stands for any digit.
+bool hasShape(const std::string& text, const std::string& pattern) {
+    if (text.size() != pattern.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bool ok = pattern[i] == '#' ? (text[i] >= '0' && text[i] <= '9') : text[i] == pattern[i];
+        if (!ok) return false;
+    }
+    return true;
+}
+
+const std::string kTimeShape = "####-##-## ##:##:##";
+
+// Reads the header "LEVEL (time)\n => file:line\n" at `at`; returns the
+// offset after it, or npos when there is no well-formed header there.
+std::size_t readHeader(const std::string& log, std::size_t at, Record& r) {
+    std::size_t open = log.find(" (", at);
+    if (open == std::string::npos) return std::string::npos;
+    r.level = log.substr(at, open - at);
+    if (r.level != "ERROR" && r.level != "INFO") return std::string::npos;
+    r.time = log.substr(open + 2, kTimeShape.size());
+    std::size_t after = open + 2 + kTimeShape.size();
+    if (!hasShape(r.time, kTimeShape) || log.compare(after, 6, ")\n => ") != 0) return std::string::npos;
+    std::size_t lineEnd = log.find('\n', after + 6);
+    if (lineEnd == std::string::npos) return std::string::npos;
+    std::string place = log.substr(after + 6, lineEnd - after - 6);
+    std::size_t colon = place.rfind(':');
+    if (colon == std::string::npos || colon + 1 == place.size()) return std::string::npos;
+    r.file = place.substr(0, colon);
+    for (std::size_t i = colon + 1; i < place.size(); ++i) {
+        if (place[i] < '0' || place[i] > '9') return std::string::npos;
+    }
+    r.line = std::stoi(place.substr(colon + 1));
+    return lineEnd + 1;
+}
+
 // Splits a log into records of the form
 // "LEVEL (YYYY-MM-DD HH:MM:SS)\n => file:line\nmessage\n\n". Fails the test
-// when any byte of the log is not part of a well-formed record.
+// when any byte of the log is not part of a well-formed record. A message
+// may itself hold line breaks; it ends at the blank line before the next
+// header or at the end of the log.
 std::vector<Record> parseRecords(const std::string& log) {
-    static const std::regex header(R"(^(ERROR|INFO) \((\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})\)\n => ([^\n]*):(-?\d+)\n)");
     std::vector<Record> records;
     std::size_t at = 0;
     while (at < log.size()) {
-        std::smatch m;
-        std::string rest = log.substr(at);
-        if (!std::regex_search(rest, m, header)) {
-            ADD_FAILURE() << "no record header at offset " << at << ": " << rest.substr(0, 80);
+        Record r;
+        std::size_t body = readHeader(log, at, r);
+        if (body == std::string::npos) {
+            ADD_FAILURE() << "no record header at offset " << at << ": " << log.substr(at, 80);
             return records;
         }
-        Record r{m[1], m[2], m[3], std::stoi(m[4]), ""};
-        std::size_t bodyStart = at + static_cast<std::size_t>(m.length(0));
-        // The message runs up to the next header (or the end) minus the
-        // closing "\n\n"; a message may itself contain line breaks.
-        std::size_t next = log.size();
-        for (const char* level : {"\n\nERROR (", "\n\nINFO ("}) {
-            std::size_t found = log.find(level, bodyStart > 0 ? bodyStart - 1 : 0);
-            if (found != std::string::npos && found + 2 < next) next = found + 2;
+        std::size_t end = std::string::npos;
+        for (std::size_t blank = log.find("\n\n", body); blank != std::string::npos;
+             blank = log.find("\n\n", blank + 1)) {
+            Record next;
+            if (blank + 2 == log.size() || readHeader(log, blank + 2, next) != std::string::npos) {
+                end = blank;
+                break;
+            }
         }
-        if (next < bodyStart + 2 || log.compare(next - 2, 2, "\n\n") != 0) {
+        if (end == std::string::npos) {
             ADD_FAILURE() << "record at offset " << at << " does not end with a blank line";
             return records;
         }
-        r.message = log.substr(bodyStart, next - 2 - bodyStart);
+        r.message = log.substr(body, end - body);
         records.push_back(r);
-        at = next;
+        at = end + 2;
     }
     return records;
 }
@@ -149,7 +184,7 @@ TEST_F(Log, VerboseInitAppendsTheBannerAndKeepsInfo) {
     std::size_t second = 8 + 66;
     std::size_t secondEnd = log.find('\n', second);
     std::string started = log.substr(second, secondEnd - second);
-    EXPECT_TRUE(std::regex_match(started, std::regex(R"(={18} Started \d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} ={18})")))
+    EXPECT_TRUE(hasShape(started, std::string(18, '=') + " Started " + kTimeShape + " " + std::string(18, '=')))
         << started;
     ASSERT_EQ(log.compare(secondEnd + 1, 67, rule + "\n\n"), 0) << log;
 
