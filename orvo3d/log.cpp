@@ -46,9 +46,15 @@ void writeRecord(const char* level, const char* file, int line, const char* form
     std::vsnprintf(message, sizeof message, format, args);
 
     // The finished message goes in as an argument, so percent signs it
-    // carries are never interpreted again. An over-long record is cut short.
+    // carries are never interpreted again.
     char record[kTextBuffer];
-    std::snprintf(record, sizeof record, "%s (%s)\n => %s:%d\n%s\n\n", level, time, file, line, message);
+    int length = std::snprintf(record, sizeof record, "%s (%s)\n => %s:%d\n%s\n\n", level, time, file, line, message);
+    // An over-long record is cut short but keeps its closing blank line, so
+    // the record after it still starts on a line of its own.
+    if (length >= static_cast<int>(sizeof record)) {
+        record[sizeof record - 3] = '\n';
+        record[sizeof record - 2] = '\n';
+    }
     append(record);
 }
 

@@ -18,10 +18,12 @@ unsigned char* copyWithTerminator(const unsigned char* data, std::size_t n) {
     return buffer;
 }
 
-// Reads a regular file whole. A file that shrinks while being read leaves the
+// Reads a regular file whole; a directory or a device is no data file. A file that shrinks while being read leaves the
 // rest of the buffer zero, as a short read should.
 unsigned char* loadFile(const std::string& path, std::size_t& size) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO under the data path cannot hang start-up;
+    // it is then refused below as not being a regular file.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

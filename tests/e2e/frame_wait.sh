@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The real game left on its menu for a few seconds: the thread that runs the
+# frame loop must mostly sleep, and an Escape tap must quit with code 0.
+# Usage: frame_wait.sh <vimbrot executable> <source dir>
+set -euo pipefail
+
+exe=$(realpath "$1")
+
+for tool in xdotool xvfb-run; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+# Key events go to whichever window has the focus, so the game gets an X
+# server of its own where no other test's window can take them. A monitor
+# under 1920 x 1081 gives the small window, which software GL can draw well
+# inside a frame period, so the loop really waits between frames.
+if [ -z "${FRAME_WAIT_PRIVATE_DISPLAY:-}" ]; then
+  FRAME_WAIT_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+
+work=$(mktemp -d /tmp/vimbrot-e2e-XXXXXX)
+pid=""
+cleanup() {
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/home"
+cd "$work"
+export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share
+
+fail() { echo "FAIL: $*"; [ -s stderr.txt ] && sed 's/^/  game stderr: /' stderr.txt; exit 1; }
+
+# utime + stime in clock ticks of one thread (or of the process), read
+# after the ")" that closes the command name.
+ticks() { sed 's/.*) //' "$1" | awk '{print $12 + $13}'; }
+
+"$exe" 2>stderr.txt &
+pid=$!
+
+window=$(timeout 30 xdotool search --sync --name '^Vimbrot$' | head -n 1) || fail "no Vimbrot window within 30 s"
+sleep 1  # past start-up
+
+hz=$(getconf CLK_TCK)
+main_before=$(ticks "/proc/$pid/task/$pid/stat")
+all_before=$(ticks "/proc/$pid/stat")
+start=$(date +%s.%N)
+sleep 3
+main_after=$(ticks "/proc/$pid/task/$pid/stat")
+all_after=$(ticks "/proc/$pid/stat")
+end=$(date +%s.%N)
+
+read -r main_pct all_pct < <(awk -v a="$main_before" -v b="$main_after" -v c="$all_before" -v d="$all_after" \
+  -v hz="$hz" -v s="$start" -v e="$end" 'BEGIN { w = e - s; printf "%.1f %.1f\n", (b - a) / hz / w * 100, (d - c) / hz / w * 100 }')
+# The loop's own thread is what the frame wait governs. Mesa's software
+# renderer clears and resolves the multisampled window on worker threads of
+# its own, so the whole process shows the cost of drawing without a GPU.
+echo "frame loop thread: ${main_pct} % of one core; whole process (software GL): ${all_pct} %"
+awk -v p="$main_pct" 'BEGIN { exit !(p < 10) }' || fail "the frame loop used ${main_pct} % of a core"
+
+xdotool windowfocus --sync "$window" key Escape || fail "xdotool could not send Escape"
+for _ in $(seq 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "the game did not quit within 10 s of Escape"
+set +e
+wait "$pid"
+rc=$?
+set -e
+pid=""
+[ "$rc" -eq 0 ] || fail "exit code $rc after Escape, expected 0"
+if [ -s message.log ]; then
+  sed 's/^/  message.log: /' message.log
+  fail "the menu wrote to message.log"
+fi
+echo "PASS: quit with code 0 on Escape"
