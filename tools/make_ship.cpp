@@ -125,6 +125,13 @@ struct Panel {
     int x0, y0, x1, y1;
 };
 
+// The largest vent drawn into the hull texture, in texture coordinates of its
+// slatted area: the tail plate is mapped onto it.
+struct {
+    float u0 = 0.0f, v0 = 0.0f, u1 = 1.0f, v1 = 1.0f;
+    int area = 0;
+} tailVent;
+
 void splitPanels(Random& random, Panel p, int depth, std::vector<Panel>& out) {
     int w = p.x1 - p.x0;
     int h = p.y1 - p.y0;
@@ -164,6 +171,12 @@ Image hullTexture() {
         float shade = (random.unit() - 0.5f) * 22.0f;
         int kind = random.below(12);  // 0: vent (small panels only), 1: dark hatch, else plain
         if (kind == 0 && (p.x1 - p.x0) * (p.y1 - p.y0) > 150 * 150) kind = 2;
+        if (kind == 0 && (p.x1 - p.x0) * (p.y1 - p.y0) > tailVent.area) {
+            const float inset = 12.0f;
+            tailVent = {(static_cast<float>(p.x0) + inset) / size, (static_cast<float>(p.y0) + inset) / size,
+                        (static_cast<float>(p.x1) - inset) / size, (static_cast<float>(p.y1) - inset) / size,
+                        (p.x1 - p.x0) * (p.y1 - p.y0)};
+        }
         glm::vec3 base = (kind == 1 ? hatch : metal) + glm::vec3(shade);
         for (int y = p.y0; y < p.y1; ++y) {
             for (int x = p.x0; x < p.x1; ++x) {
@@ -386,11 +399,16 @@ Mesh hullMesh() {
                       inside);
         }
     }
-    // flat tail plate
+    // flat tail plate, showing the texture's largest vent
     const Station& last = kStations[std::size(kStations) - 1];
     std::vector<glm::vec3> tail = section(last);
     std::vector<glm::vec2> tailUv;
-    for (glm::vec3 p : tail) tailUv.emplace_back(p.x * 2.0f + 0.5f, p.y * 2.0f);
+    for (glm::vec3 p : tail) {
+        float across = (p.x + last.w) / (2.0f * last.w);
+        float down = (last.cy + last.top - p.y) / (last.top + last.bottom);
+        tailUv.emplace_back(tailVent.u0 + (tailVent.u1 - tailVent.u0) * across,
+                            tailVent.v0 + (tailVent.v1 - tailVent.v0) * down);
+    }
     mesh.flat(tail, tailUv, glm::vec3(0.0f, last.cy, last.z - 0.2f));
     return mesh;
 }
@@ -669,6 +687,9 @@ int main(int argc, char** argv) {
         colourMaterial("Material.002", {1.0f, 0.47f, 0.14f}, 0.3f, 0.5f),
     });
 
+    // The hull texture first: the tail plate is mapped onto one of its vents.
+    const Image hullImage = hullTexture();
+
     Writer writer;
     json meshes = json::array();
     json nodes = json::array();
@@ -704,7 +725,7 @@ int main(int argc, char** argv) {
     const glm::vec3 trimPivot(0.0f, -0.26f, 0.40f);
     addNode("Trim", trimPivot, {writer.primitive(trimMesh(), Accent, trimPivot)});
 
-    std::vector<std::uint8_t> hullJpeg = encodeJpeg(hullTexture(), 88);
+    std::vector<std::uint8_t> hullJpeg = encodeJpeg(hullImage, 88);
     std::vector<std::uint8_t> canopyJpeg = encodeJpeg(canopyTexture(), 90);
     int hullView = writer.view(hullJpeg.data(), hullJpeg.size(), 0);
     int canopyView = writer.view(canopyJpeg.data(), canopyJpeg.size(), 0);
