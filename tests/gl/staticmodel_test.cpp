@@ -499,3 +499,16 @@ TEST_F(GLStaticModel, IndexDataThatIsNotThereIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GLStaticModelFailure, AGlErrorAtTheBufferUploadEndsConstruction) {
+    GlContext ctx(kWidth, kHeight);
+    ASSERT_TRUE(ctx.ok());
+    Logger::clear();
+    glEnable(0xFFFF);  // leaves GL_INVALID_ENUM pending, as a failed upload would
+    EXPECT_THROW(StaticModel("data/ship"), Orvo3D::LoggedException);
+    EXPECT_EQ(countOf(readLog(), "Failed to init model: VBO generation"), 1) << readLog();
+}
+
+}  // namespace
