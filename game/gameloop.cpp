@@ -55,7 +55,6 @@ glm::mat4 lightSpaceMatrix() {
 namespace {
 
 constexpr GLsizei kShadowMapSize = 4096;
-constexpr unsigned kTrackSeed = 108348733;
 
 }  // namespace
 

@@ -138,7 +138,7 @@ bool Player::update(float dt, const Track& track) {
 
 void Player::render() {
     const bool shadow = isShadowPass();
-    Shader* shader = shadow ? model->shadowShader : model->staticShader;
+    Shader* shader = shadow ? model->shadowShader.get() : model->staticShader.get();
     glBindBuffer(GL_ARRAY_BUFFER, model->vbo);
     glBindVertexArray(model->vao);
     glUseProgram(shader->program);
