@@ -28,6 +28,8 @@ trap cleanup EXIT
 mkdir -p "$work/home"
 cd "$work"
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share
+# Test machines have no sound card; a silent driver keeps the log clean.
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
 fail() { echo "FAIL: $*"; [ -s stderr.txt ] && sed 's/^/  game stderr: /' stderr.txt; exit 1; }
 
