@@ -50,38 +50,36 @@ glm::mat4 lightSpaceMatrix() {
     return result;
 }
 
-// The game.
+// The game and its shadow map.
 
-namespace {
-
-constexpr GLsizei kShadowMapSize = 4096;
-
-}  // namespace
-
-Game::Game() {
-    stars = new Stars();
-    pause = new Pause();
-
-    glGenFramebuffers(1, &shadowFramebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
-    glGenTextures(1, &shadowDepthTexture);
-    glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
+bool createShadowMap(unsigned& framebuffer, unsigned& depthTexture) {
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glGenTextures(1, &depthTexture);
+    glBindTexture(GL_TEXTURE_2D, depthTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kShadowMapSize, kShadowMapSize, 0, GL_DEPTH_COMPONENT,
                  GL_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-    // Outside the map everything reads as farthest depth, i.e. lit.
     const float border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, shadowDepthTexture, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return complete;
+}
+
+Game::Game() {
+    stars = new Stars();
+    pause = new Pause();
+
+    if (!createShadowMap(shadowFramebuffer, shadowDepthTexture)) {
         Logger::error("game/gameloop", __LINE__, "Failed to setup framebuffer");
     }
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 
     player = new Player();
     reset();

@@ -19,6 +19,15 @@ glm::mat4 projectionMatrix();
 // The shadow camera's projection times its view, in either pass.
 glm::mat4 lightSpaceMatrix();
 
+// Size of the shadow pass's depth map, in texels per side.
+constexpr int kShadowMapSize = 4096;
+
+// Builds the shadow pass's depth-only framebuffer: a float depth texture with
+// nearest filtering, clamped to a border at the farthest depth (so everything
+// outside the map is lit), no colour buffer. Leaves the default framebuffer
+// bound. Returns false when the framebuffer is incomplete.
+bool createShadowMap(unsigned& framebuffer, unsigned& depthTexture);
+
 #include <cstdint>
 
 class Track;

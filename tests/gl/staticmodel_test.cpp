@@ -28,31 +28,14 @@ using nlohmann::json;
 
 constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
-constexpr int kShadowSize = 4096;
+constexpr int kShadowSize = kShadowMapSize;
 const glm::vec3 kSky{0.58f, 0.67f, 0.83f};
 
 // The shadow map as the game's Game() sets it up.
 struct ShadowMap {
     GLuint framebuffer = 0;
     GLuint texture = 0;
-    ShadowMap() {
-        glGenFramebuffers(1, &framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glGenTextures(1, &texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kShadowSize, kShadowSize, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
-                     nullptr);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-        const float border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-        glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, texture, 0);
-        glDrawBuffer(GL_NONE);
-        glReadBuffer(GL_NONE);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    }
+    ShadowMap() { createShadowMap(framebuffer, texture); }
     ~ShadowMap() {
         glDeleteTextures(1, &texture);
         glDeleteFramebuffers(1, &framebuffer);
