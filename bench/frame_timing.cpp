@@ -153,6 +153,10 @@ bool makeSandbox(std::filesystem::path& root) {
     std::filesystem::create_directories(root / "home");
     setenv("HOME", (root / "home").c_str(), 1);
     setenv("XDG_DATA_HOME", (root / "home/.local/share").c_str(), 1);
+    // Mesa keeps compiled shaders under XDG_CACHE_HOME, else under the passwd
+    // home directory whatever HOME says. Unless told otherwise, start as on a
+    // machine that never ran the game: with an empty cache of our own.
+    setenv("XDG_CACHE_HOME", (root / "home/.cache").c_str(), 0);
     return chdir(root.c_str()) == 0;
 }
 
@@ -167,7 +171,7 @@ int main(int argc, char** argv) {
     int forcedWidth = 0, forcedHeight = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
-            frames = std::max(1, std::atoi(argv[++i]));
+            frames = std::max(0, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--window") == 0 && i + 1 < argc &&
                    std::sscanf(argv[++i], "%dx%d", &forcedWidth, &forcedHeight) == 2) {
         } else {
@@ -213,12 +217,14 @@ int main(int argc, char** argv) {
     setInitialGlState(windowWidth, windowHeight);
     Input::instance().attach(window, 3);
 
-    const double constructStart = now();
+    const double windowReady = now();
     Game* game = new Game();
+    const double gameBuilt = now();
     Menu* menu = new Menu();
     GameOver* gameOver = new GameOver();
+    const double screensBuilt = now();
     Sound::instance().playMusic("data/music.mp3");
-    const double constructEnd = now();
+    const double musicStarted = now();
 
     // The game's first frame is a menu frame.
     glfwPollEvents();
@@ -236,7 +242,7 @@ int main(int argc, char** argv) {
     game->reset();
     Pilot pilot(window);
     pilot.start();
-    std::vector<double> frameTimes;
+    std::vector<double> frameTimes, updateTimes, renderTimes, swapTimes;
     frameTimes.reserve(static_cast<std::size_t>(frames));
     int runs = 1;
     std::int64_t bestDistance = 0;
@@ -246,12 +252,21 @@ int main(int argc, char** argv) {
     for (int frame = 0; frame < frames; ++frame) {
         glfwPollEvents();
         pilot.steer(*game->player, *game->track);
+        // glFinish after the render separates drawing from presenting; the
+        // software renderer would finish the drawing in the swap anyway.
         const double begin = now();
         bool running = game->update(dt);
+        const double updated = now();
         game->render();
+        glFinish();
+        const double rendered = now();
         glfwSwapBuffers(window);
         glFinish();
-        frameTimes.push_back(now() - begin);
+        const double end = now();
+        frameTimes.push_back(end - begin);
+        updateTimes.push_back(updated - begin);
+        renderTimes.push_back(rendered - updated);
+        swapTimes.push_back(end - rendered);
         bestDistance = std::max(bestDistance, game->score());
         if (!running) {
             // Straight into the next run; the game-over screen is not timed.
@@ -269,26 +284,33 @@ int main(int argc, char** argv) {
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
 
-    double mean = 0.0;
-    for (double t : frameTimes) mean += t;
-    mean /= static_cast<double>(frameTimes.size());
-    const double perFrame = 1000.0 / static_cast<double>(frameTimes.size());
-
     std::printf("renderer            %s\n", renderer != nullptr ? renderer : "?");
     std::printf("GL version          %s\n", version != nullptr ? version : "?");
     std::printf("window              %d x %d\n", windowWidth, windowHeight);
-    std::printf("frames played       %zu (%d run%s, best distance %lld, step %.4f s)\n", frameTimes.size(), runs,
-                runs == 1 ? "" : "s", static_cast<long long>(bestDistance), static_cast<double>(dt));
-    std::printf("frame time median   %.1f ms\n", percentile(frameTimes, 0.5) * 1000.0);
-    std::printf("frame time p99      %.1f ms\n", percentile(frameTimes, 0.99) * 1000.0);
-    std::printf("frame time mean     %.1f ms (max %.1f ms, %.1f frames/s)\n", mean * 1000.0,
-                *std::max_element(frameTimes.begin(), frameTimes.end()) * 1000.0,
-                static_cast<double>(frameTimes.size()) / wall);
-    std::printf("CPU per frame       %.1f ms all threads, %.1f ms main thread\n", cpu * perFrame,
-                threadCpu * perFrame);
-    std::printf("start to 1st frame  %.0f ms (main to 1st frame %.0f ms, of which screens built in %.0f ms)\n",
-                sinceProcessStart * 1000.0, (firstFrame - mainEntered) * 1000.0,
-                (constructEnd - constructStart) * 1000.0);
+    if (!frameTimes.empty()) {
+        double mean = 0.0;
+        for (double t : frameTimes) mean += t;
+        mean /= static_cast<double>(frameTimes.size());
+        const double perFrame = 1000.0 / static_cast<double>(frameTimes.size());
+        std::printf("frames played       %zu (%d run%s, best distance %lld, step %.4f s)\n", frameTimes.size(), runs,
+                    runs == 1 ? "" : "s", static_cast<long long>(bestDistance), static_cast<double>(dt));
+        std::printf("frame time median   %.1f ms\n", percentile(frameTimes, 0.5) * 1000.0);
+        std::printf("frame time p99      %.1f ms\n", percentile(frameTimes, 0.99) * 1000.0);
+        std::printf("frame time mean     %.1f ms (max %.1f ms, %.1f frames/s)\n", mean * 1000.0,
+                    *std::max_element(frameTimes.begin(), frameTimes.end()) * 1000.0,
+                    static_cast<double>(frameTimes.size()) / wall);
+        std::printf("  medians           update %.2f ms, render %.1f ms, swap %.1f ms\n",
+                    percentile(updateTimes, 0.5) * 1000.0, percentile(renderTimes, 0.5) * 1000.0,
+                    percentile(swapTimes, 0.5) * 1000.0);
+        std::printf("CPU per frame       %.1f ms all threads, %.1f ms main thread\n", cpu * perFrame,
+                    threadCpu * perFrame);
+    }
+    std::printf("start to 1st frame  %.0f ms\n", sinceProcessStart * 1000.0);
+    std::printf("  of which          %.0f ms before main, %.0f ms GLFW and window, %.0f ms Game, %.0f ms Menu and "
+                "GameOver, %.0f ms sound start, %.0f ms first menu frame\n",
+                (mainSinceBoot - startedSinceBoot) * 1000.0, (windowReady - mainEntered) * 1000.0,
+                (gameBuilt - windowReady) * 1000.0, (screensBuilt - gameBuilt) * 1000.0,
+                (musicStarted - screensBuilt) * 1000.0, (firstFrame - musicStarted) * 1000.0);
     std::printf("peak memory         %.1f MiB (ru_maxrss)\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
 
     std::error_code noLog;

@@ -19,6 +19,8 @@ import time
 
 import numpy as np
 
+# Nothing is written into the source tree, not even compiled modules.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import screen as S  # noqa: E402
 
@@ -390,6 +392,7 @@ class Session:
         code = self.wait_exit()
         if code != 0:
             raise Failure("exit code %d after EXIT" % code)
+        self.check_stderr()
         self.log("EXIT: exit code 0")
 
         print("7. second start: the menu shows the saved best", flush=True)

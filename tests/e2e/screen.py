@@ -132,7 +132,7 @@ class Keys:
         xdotool("keyup", key)
 
 
-def find_window(name, timeout, alive=lambda: True):
+def find_window(name, timeout, alive=lambda: True, poll=0.02):
     """The id of the first window with exactly this name."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline and alive():
@@ -141,7 +141,7 @@ def find_window(name, timeout, alive=lambda: True):
         ids = found.stdout.split()
         if ids:
             return int(ids[0])
-        time.sleep(0.02)
+        time.sleep(poll)
     return None
 
 
