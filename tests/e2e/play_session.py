@@ -30,7 +30,6 @@ SELECTED = S.rgb255(0.5, 0.5, 0.75)
 ENTRY = S.rgb255(0.2, 0.2, 0.25)
 LABEL = S.rgb255(0.16, 0.4, 0.208)
 BRIGHT = tuple(c * 1.75 for c in TITLE)
-DIM = tuple(c * 0.6 for c in TITLE)
 
 MENU_TITLE = S.Text("Vimbrot", 960, 570, 224, TITLE)
 START_SELECTED = S.Text("START", 960, 260, 100, SELECTED)
@@ -252,8 +251,9 @@ class Session:
         return rgb
 
     def playing(self, rgb):
-        """The game screen: the score at the top right in its colour, the
-        ship on screen, no menu title."""
+        """The game screen of the first run: the score at the top right in
+        its colour and below it, bright, the same number as the best (the
+        store is still empty), the ship on screen, no menu title."""
         h, w, _ = rgb.shape
         for value in score_candidates():
             ok, detail = S.find_text(rgb, S.Text(value, 1910, 760, 80, TITLE, align="right"))
@@ -261,6 +261,9 @@ class Session:
                 break
         if not ok:
             return False, "score: " + detail
+        ok, detail = S.find_text(rgb, S.Text(value, 1910, 700, 40, BRIGHT, align="right"))
+        if not ok:
+            return False, "best under the score: " + detail
         count, cx, cy = S.ship(rgb)
         if count < 0.00015 * w * h:
             return False, "ship: only %d pixels of its colours" % count
@@ -294,7 +297,7 @@ class Session:
         road = (int(h * 0.8), h)  # the road and the nebula in the bottom fifth
 
         print("3. Escape pauses, Enter resumes", flush=True)
-        self.wait_frames(2, road)
+        self.wait_frames(2, road)  # the run is under way
         before = self.last
         self.keys.tap("Escape")
 
