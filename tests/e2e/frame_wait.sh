@@ -27,7 +27,9 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$work/home"
 cd "$work"
-export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share
+# Mesa would put its shader cache under the passwd home directory, not
+# under HOME, unless XDG_CACHE_HOME says where.
+export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$work/home/.cache
 # Test machines have no sound card; a silent driver keeps the log clean.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
