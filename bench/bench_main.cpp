@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(sandboxRoot / "home");
     setenv("HOME", (sandboxRoot / "home").c_str(), 1);
     setenv("XDG_DATA_HOME", (sandboxRoot / "home/.local/share").c_str(), 1);
+    // Mesa keeps its shader cache under the passwd home unless told otherwise.
+    setenv("XDG_CACHE_HOME", (sandboxRoot / "home/.cache").c_str(), 1);
     if (chdir(sandboxRoot.c_str()) != 0) return 3;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

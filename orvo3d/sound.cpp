@@ -31,6 +31,9 @@ Sound::Sound() {
     // Only the audio part of SDL is started; the window belongs to GLFW.
     // The rate is fixed (no frequency change allowed) so every sound is
     // decoded into one known format; SDL converts the mix for the device.
+    // SDL would turn SIGINT and SIGTERM into quit events that nothing reads;
+    // leave the default handlers so the game can be stopped from outside.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     int result = SDL_InitSubSystem(SDL_INIT_AUDIO);
     if (result == 0) {
         result = Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, kBufferFrames, nullptr, 0);
