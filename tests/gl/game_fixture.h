@@ -76,7 +76,7 @@ inline void resetInput() {
 
 inline int pendingOf(Action a) { return Input::instance().pending[static_cast<int>(a)]; }
 
-struct PlateSpec {
+struct PlateShape {
     glm::vec3 position;
     glm::vec3 size;
     bool isFloor;
@@ -84,21 +84,21 @@ struct PlateSpec {
 };
 
 // A floor plate at the road's height, centred at (x, z).
-inline PlateSpec floorPlate(float x, float z, float width, float length) {
+inline PlateShape floorPlate(float x, float z, float width, float length) {
     return {{x, -0.635f, z}, {width, 0.2f, length}, true, false};
 }
 // A building block standing on the road.
-inline PlateSpec blockPlate(float x, float z, float width, float length) {
+inline PlateShape blockPlate(float x, float z, float width, float length) {
     return {{x, 0.22f, z}, {width, 1.4f, length}, false, false};
 }
 // A pillar as the generator makes them: 1 x 6 x 1, centred at height 0.
-inline PlateSpec pillarPlate(float x, float z) { return {{x, 0.0f, z}, {1.0f, 6.0f, 1.0f}, false, true}; }
+inline PlateShape pillarPlate(float x, float z) { return {{x, 0.0f, z}, {1.0f, 6.0f, 1.0f}, false, true}; }
 
 // Replaces the track's plates with these (the track owns and deletes them).
-inline void layRoad(Track& track, std::initializer_list<PlateSpec> specs) {
+inline void layRoad(Track& track, std::initializer_list<PlateShape> shapes) {
     for (Plate* plate : track.plates) delete plate;
     track.plates.clear();
-    for (const PlateSpec& s : specs) {
+    for (const PlateShape& s : shapes) {
         track.plates.push_back(new Plate(s.position.x, s.position.y, s.position.z, s.size.x, s.size.y, s.size.z,
                                          s.isFloor, s.isPillar));
     }

@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, GLPlayerAtFrameTime, testing::Values(kFrameDt, k
 struct SideCase {
     const char* name;
     int key;
-    PlateSpec wall;
+    PlateShape wall;
     float expectedX;  // the wall's centre -/+ (half its width + 0.5 + 0.03)
     int steering;
 };
@@ -246,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(Walls, GLPlayerSide, testing::ValuesIn(kSideCases),
 
 struct FrontCase {
     const char* name;
-    PlateSpec obstacle;
+    PlateShape obstacle;
     float nearFace;
 };
 
