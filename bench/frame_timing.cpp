@@ -194,28 +194,12 @@ int main(int argc, char** argv) {
         std::fputs("frame timing: no display\n", stderr);
         return 1;
     }
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_SAMPLES, 4);
-    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
-    const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
-    WindowSize size = mode != nullptr ? chooseWindowSize(mode->width, mode->height) : chooseWindowSize(0, 0);
-    if (forcedWidth > 0 && forcedHeight > 0) size = {forcedWidth, forcedHeight};
-    windowWidth = size.width;
-    windowHeight = size.height;
-    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-    GLFWwindow* window = glfwCreateWindow(windowWidth, windowHeight, "Vimbrot", nullptr, nullptr);
+    GLFWwindow* window = openGameWindow({forcedWidth, forcedHeight});
     if (window == nullptr) {
         std::fputs("frame timing: no OpenGL 4.3 core window\n", stderr);
         glfwTerminate();
         return 2;
     }
-    setWindowIcon(window);
-    glfwMakeContextCurrent(window);
-    setInitialGlState(windowWidth, windowHeight);
-    Input::instance().attach(window, 3);
 
     const double windowReady = now();
     Game* game = new Game();

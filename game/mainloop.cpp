@@ -8,6 +8,7 @@
 
 #include <stb_image.h>
 
+#include "game/input.h"
 #include "orvo3d/log.h"
 #include "orvo3d/storage.h"
 #include "platform/timing.h"
@@ -25,6 +26,40 @@ void setInitialGlState(int width, int height) {
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glViewport(0, 0, width, height);
+}
+
+void setContextHints() {
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_SAMPLES, 4);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
+}
+
+GLFWwindow* openGameWindow(WindowSize size) {
+    setContextHints();
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+    if (size.width <= 0 || size.height <= 0) {
+        size = mode != nullptr ? chooseWindowSize(mode->width, mode->height) : chooseWindowSize(0, 0);
+    }
+    windowWidth = size.width;
+    windowHeight = size.height;
+
+    GLFWwindow* window = glfwCreateWindow(windowWidth, windowHeight, "Vimbrot", nullptr, nullptr);
+    if (window == nullptr) return nullptr;
+    if (mode != nullptr) {
+        int monitorX = 0, monitorY = 0, width = 0, height = 0;
+        glfwGetMonitorPos(monitor, &monitorX, &monitorY);
+        glfwGetWindowSize(window, &width, &height);
+        glfwSetWindowPos(window, monitorX + (mode->width - width) / 2, monitorY + (mode->height - height) / 2);
+    }
+    setWindowIcon(window);
+    glfwMakeContextCurrent(window);
+    setInitialGlState(windowWidth, windowHeight);
+    Input::instance().attach(window, 3);  // a released key stays a tap for 3 game updates
+    return window;
 }
 
 double waitForFrame(GLFWwindow* window, double frameStart, bool& quit) {

@@ -23,6 +23,17 @@ WindowSize chooseWindowSize(int monitorWidth, int monitorHeight);
 // Depth test, back-face culling and the full-window viewport.
 void setInitialGlState(int width, int height);
 
+// The game's context: OpenGL 4.3 core, forward-compatible, 4x multisampling,
+// a window of fixed size.
+void setContextHints();
+
+// Opens the game's window titled "Vimbrot", centred on the primary monitor,
+// sized by the monitor rule (or `size` when given), with its icon; stores the
+// size in windowWidth/windowHeight, makes the context current, sets the
+// initial GL state and installs the key callback. GLFW must be initialised.
+// Returns null when the window or its 4.3 core context cannot be had.
+GLFWwindow* openGameWindow(WindowSize size = {0, 0});
+
 // Waits until 1/60 s + 1 ms have passed since frameStart, polling events
 // between 1 ms sleeps (the first pass does not sleep). Sets quit when the
 // window's close flag is seen. Returns the elapsed seconds.
