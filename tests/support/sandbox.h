@@ -4,7 +4,14 @@
 #include <filesystem>
 #include <string>
 
-// The test process's temporary working directory (also holds HOME).
+// Makes a fresh temporary directory named after prefix, points HOME,
+// XDG_DATA_HOME and XDG_CACHE_HOME inside it and makes it the working
+// directory, so that nothing the process writes touches the user's files.
+bool enterSandbox(const char* prefix);
+// Leaves and removes it.
+void leaveSandbox();
+
+// The process's temporary working directory (also holds HOME).
 const std::filesystem::path& sandboxDirectory();
 
 // Whole contents of a file, or "" when it does not exist.
