@@ -4,6 +4,7 @@
 
 #include "game/font.h"
 #include "game/input.h"
+#include "game/stars.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
 #include "orvo3d/sound.h"
@@ -11,13 +12,6 @@
 namespace {
 
 constexpr const char* kModule = "game/pause";
-
-// Two counter-clockwise triangles straight in clip space: position, then
-// texture coordinates the veil does not read.
-constexpr float kQuad[6][6] = {
-    {-1, 1, 0, 0, 1, 0}, {-1, -1, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 0},
-    {1, -1, 0, 1, 0, 0}, {1, 1, 0, 1, 1, 0},   {-1, -1, 0, 0, 0, 0},
-};
 
 constexpr glm::vec3 kTitleColor{0.2f, 0.5f, 0.26f};
 // The colour the menu gives its selected entry.
@@ -28,7 +22,7 @@ constexpr glm::vec3 kSelectedColor{0.5f, 0.5f, 0.75f};
 Pause::Pause() {
     glGenBuffers(1, &vbo);
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(kQuad), kQuad, GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(kScreenQuad), kScreenQuad, GL_STATIC_DRAW);
     if (glGetError() != GL_NO_ERROR) {
         throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init pause: VBO generation");
     }

@@ -8,12 +8,6 @@ namespace {
 
 constexpr const char* kModule = "game/stars";
 
-// Two triangles straight in clip space: position (x, y, z), texture
-// coordinate (u, v, w).
-constexpr float kQuad[6][6] = {
-    {-1, 1, 0, 0, 1, 0}, {-1, -1, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 0},
-    {1, -1, 0, 1, 0, 0}, {1, 1, 0, 1, 1, 0},   {-1, -1, 0, 0, 0, 0},
-};
 constexpr GLsizei kStride = 6 * sizeof(float);
 
 }  // namespace
@@ -21,7 +15,7 @@ constexpr GLsizei kStride = 6 * sizeof(float);
 Stars::Stars() {
     glGenBuffers(1, &vbo);
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(kQuad), kQuad, GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(kScreenQuad), kScreenQuad, GL_STATIC_DRAW);
     if (glGetError() != GL_NO_ERROR) {
         throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init stars: VBO generation");
     }
