@@ -107,10 +107,10 @@ public:
         float ahead = player.z + 2.0f + player.speed * 0.25f;
         float target = player.x;
         const Plate* floor = nullptr;
-        for (const Plate* plate : track.plates) {
+        for (const auto& plate : track.plates) {
             if (!plate->isFloor) continue;
             float half = plate->size.z * 0.5f;
-            if (ahead >= plate->position.z - half && ahead <= plate->position.z + half) floor = plate;
+            if (ahead >= plate->position.z - half && ahead <= plate->position.z + half) floor = plate.get();
         }
         if (floor != nullptr) {
             float left = floor->position.x - floor->size.x * 0.5f + 0.7f;
@@ -118,7 +118,7 @@ public:
             target = floor->position.x;
             // A block standing ahead on this plate: aim for the wider lane
             // beside it.
-            for (const Plate* plate : track.plates) {
+            for (const auto& plate : track.plates) {
                 if (plate->isFloor || plate->isPillar) continue;
                 float nearEnd = plate->position.z - plate->size.z * 0.5f;
                 float farEnd = plate->position.z + plate->size.z * 0.5f;

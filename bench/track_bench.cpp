@@ -81,7 +81,6 @@ void BM_CullAndGenerateStep(benchmark::State& state) {
         if (track->distance > 10000.0f) {
             state.PauseTiming();
             track->distance = 2000.0f;
-            for (Plate* plate : track->plates) delete plate;
             track->plates.clear();
             track->frontier = 2000.0f;
             track->cullAndGenerate();

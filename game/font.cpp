@@ -155,28 +155,11 @@ void Font::createGlObjects() {
         }
     }
 
-    glGenBuffers(1, &vbo);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
-                 GL_STATIC_DRAW);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init text: VBO generation");
-    }
+    vbo = makeVertexBuffer(vertices.data(), vertices.size() * sizeof(float), "text", kModule, __LINE__);
     vertices = {};
-
-    glGenVertexArrays(1, &vao);
-    glBindVertexArray(vao);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init text: VAO generation");
-    }
-
-    shader = new Shader("shaders/text.vert", "shaders/text.frag");
-
-    GLint position = glGetAttribLocation(shader->program, "inPosition");
-    if (position >= 0) {
-        glEnableVertexAttribArray(static_cast<GLuint>(position));
-        glVertexAttribPointer(static_cast<GLuint>(position), 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), nullptr);
-    }
+    vao = makeVertexArray("text", kModule, __LINE__);
+    shader = std::make_unique<Shader>("shaders/text.vert", "shaders/text.frag");
+    bindAttribute(shader->program, "inPosition", 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 }
 

@@ -5,13 +5,13 @@
 // over the whole viewport, and drawn in one flat, opaque colour.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <glm/glm.hpp>
 
 #include "orvo3d/opengl.h"
-
-class Shader;
+#include "orvo3d/shader.h"
 
 constexpr int kGlyphCodes = 128;        // codes 0..127; higher bytes have no glyph
 constexpr int kGlyphMaxTriangles = 10;
@@ -50,9 +50,9 @@ public:
     // Total triangles of the table (the buffer holds three vertices each).
     std::uint32_t triangleTotal() const;
 
-    GLuint vbo = 0;
-    GLuint vao = 0;
-    Shader* shader = nullptr;
+    GlBuffer vbo;
+    GlVertexArray vao;
+    std::unique_ptr<Shader> shader;
     Glyph glyphs[kGlyphCodes];
 
 private:

@@ -50,12 +50,12 @@ glm::mat4 lightSpaceMatrix() {
     return result;
 }
 
-// The game and its shadow map.
+// Render passes.
 
-bool createShadowMap(unsigned& framebuffer, unsigned& depthTexture) {
-    glGenFramebuffers(1, &framebuffer);
+bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
+    framebuffer = createGlObject<GlFramebufferKind>();
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glGenTextures(1, &depthTexture);
+    depthTexture = createGlObject<GlTextureKind>();
     glBindTexture(GL_TEXTURE_2D, depthTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kShadowMapSize, kShadowMapSize, 0, GL_DEPTH_COMPONENT,
                  GL_FLOAT, nullptr);
@@ -73,23 +73,53 @@ bool createShadowMap(unsigned& framebuffer, unsigned& depthTexture) {
     return complete;
 }
 
+void setUpShadowPass(GLuint shadowFramebuffer) {
+    glCullFace(GL_FRONT);
+    glViewport(0, 0, kShadowMapSize, kShadowMapSize);
+    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    beginShadowPass();
+}
+
+void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
+    glViewport(0, 0, windowWidth, windowHeight);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glClearColor(clearColor.r, clearColor.g, clearColor.b, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
+    glCullFace(GL_BACK);
+    endShadowPass();
+}
+
+// The game.
+
 Game::Game() {
-    stars = new Stars();
-    pause = new Pause();
+    stars = std::make_unique<Stars>();
+    pause = std::make_unique<Pause>();
 
     if (!createShadowMap(shadowFramebuffer, shadowDepthTexture)) {
         Logger::error("game/gameloop", __LINE__, "Failed to setup framebuffer");
     }
 
-    player = new Player();
+    player = std::make_unique<Player>();
     reset();
 }
 
+Game::~Game() = default;
+
 void Game::reset() {
-    // The same seed before every track: every run meets the same road.
+    // The same seed before every track: every run meets the same road. The
+    // new track is built before the old one goes, so a failure leaves the
+    // game (and the road's generator) as it was.
+    const TrackRandom before = trackRandom();
     seedTrackRandom(kTrackSeed);
-    delete track;
-    track = new Track();
+    try {
+        track = std::make_unique<Track>();
+    } catch (...) {
+        trackRandom() = before;
+        throw;
+    }
     player->reset();
     paused = false;
 }
@@ -108,23 +138,11 @@ bool Game::update(float dt) {
 }
 
 void Game::render() {
-    glCullFace(GL_FRONT);
-    glViewport(0, 0, kShadowMapSize, kShadowMapSize);
-    glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    beginShadowPass();
+    setUpShadowPass(shadowFramebuffer);
     track->render();
     player->render();
 
-    glViewport(0, 0, windowWidth, windowHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(0.58f, 0.67f, 0.83f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
-    glCullFace(GL_BACK);
-    endShadowPass();
-
+    setUpMainPass(shadowDepthTexture);
     glDisable(GL_DEPTH_TEST);
     stars->render(1.0f);
     glEnable(GL_DEPTH_TEST);

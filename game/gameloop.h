@@ -1,9 +1,17 @@
 #pragma once
-// The fixed camera and light shared by every 3D renderer, and the flag that
-// marks the shadow pass.
+// The running game and its render passes, with the fixed camera and light
+// every 3D renderer draws with.
+
+#include <cstdint>
+#include <memory>
 
 #include <glm/glm.hpp>
 
+#include "orvo3d/opengl.h"
+
+// ---- Camera and light ------------------------------------------------------
+
+// The flag that marks the shadow pass; set and cleared only by the passes.
 void beginShadowPass();
 void endShadowPass();
 bool isShadowPass();
@@ -19,16 +27,31 @@ glm::mat4 projectionMatrix();
 // The shadow camera's projection times its view, in either pass.
 glm::mat4 lightSpaceMatrix();
 
+// ---- Render passes ---------------------------------------------------------
+
 // Size of the shadow pass's depth map, in texels per side.
 constexpr int kShadowMapSize = 4096;
+
+// The colour behind everything of the main pass.
+constexpr glm::vec3 kSkyColor{0.58f, 0.67f, 0.83f};
 
 // Builds the shadow pass's depth-only framebuffer: a float depth texture with
 // nearest filtering, clamped to a border at the farthest depth (so everything
 // outside the map is lit), no colour buffer. Leaves the default framebuffer
 // bound. Returns false when the framebuffer is incomplete.
-bool createShadowMap(unsigned& framebuffer, unsigned& depthTexture);
+bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture);
 
-#include <cstdint>
+// Starts the shadow pass: front faces culled (only the back faces seen from
+// the light are written), the depth map as target and cleared, the shadow
+// flag set. Casters then draw themselves.
+void setUpShadowPass(GLuint shadowFramebuffer);
+
+// Starts the main pass: the whole window, cleared to clearColor, the depth
+// map on texture unit 0 for the depthMap samplers, back faces culled, the
+// shadow flag cleared.
+void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
+
+// ---- Game ------------------------------------------------------------------
 
 class Track;
 class Player;
@@ -40,7 +63,12 @@ class Pause;
 class Game {
 public:
     Game();
-    // Starts a new run on the same road: reseed, new track, player reset.
+    ~Game();
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    // Starts a new run on the same road: reseed, new track, player reset. A
+    // track that fails to build throws and leaves the game as it was.
     void reset();
     // One step; false when the run has ended.
     bool update(float dt);
@@ -48,11 +76,11 @@ public:
     void render();
     std::int64_t score() const;
 
-    Track* track = nullptr;
-    Player* player = nullptr;
-    Stars* stars = nullptr;
-    Pause* pause = nullptr;
+    std::unique_ptr<Track> track;
+    std::unique_ptr<Player> player;
+    std::unique_ptr<Stars> stars;
+    std::unique_ptr<Pause> pause;
     bool paused = false;
-    std::uint32_t shadowFramebuffer = 0;
-    std::uint32_t shadowDepthTexture = 0;
+    GlFramebuffer shadowFramebuffer;
+    GlTexture shadowDepthTexture;
 };

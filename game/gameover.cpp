@@ -20,9 +20,11 @@ constexpr glm::vec3 kScoreColor{0.12f, 0.3f, 0.156f};
 }  // namespace
 
 GameOver::GameOver() {
-    stars = new Stars();
+    stars = std::make_unique<Stars>();
     score = 0;
 }
+
+GameOver::~GameOver() = default;
 
 void GameOver::setScore(std::int64_t value) { score = value; }
 

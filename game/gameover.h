@@ -2,17 +2,21 @@
 // The screen after a run: "Game Over", the run's score and the best score.
 
 #include <cstdint>
+#include <memory>
 
 class Stars;
 
 class GameOver {
 public:
     GameOver();
+    ~GameOver();
+    GameOver(const GameOver&) = delete;
+    GameOver& operator=(const GameOver&) = delete;
     void setScore(std::int64_t value);
     // false: leave for the menu (a Back or Jump tap).
     bool update();
     void render();
 
     std::int64_t score = 0;
-    Stars* stars = nullptr;
+    std::unique_ptr<Stars> stars;
 };

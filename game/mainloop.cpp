@@ -80,14 +80,13 @@ double waitForFrame(GLFWwindow* window, double frameStart, bool& quit) {
 float frameStep(double elapsed) { return static_cast<float>(std::min(elapsed, 1.0 / 30.0)); }
 
 void setWindowIcon(GLFWwindow* window) {
-    std::size_t size = 0;
-    unsigned char* encoded = Storage::load("data/icon.png", size);
+    const Storage::Blob encoded = Storage::loadBlob("data/icon.png");
     GLFWimage icon{};
     unsigned char* pixels = nullptr;
-    if (encoded != nullptr && size <= static_cast<std::size_t>(INT_MAX)) {
-        pixels = stbi_load_from_memory(encoded, static_cast<int>(size), &icon.width, &icon.height, nullptr, 4);
+    if (encoded && encoded.size() <= static_cast<std::size_t>(INT_MAX)) {
+        pixels = stbi_load_from_memory(encoded.data(), static_cast<int>(encoded.size()), &icon.width, &icon.height,
+                                       nullptr, 4);
     }
-    Storage::release(encoded);
     if (pixels == nullptr) {
         Logger::info("game/mainloop", __LINE__, "No window icon");
         return;

@@ -23,9 +23,11 @@ constexpr glm::vec3 kEntryColor{0.2f, 0.2f, 0.25f};
 
 Menu::Menu() {
     Font::instance();
-    stars = new Stars();
+    stars = std::make_unique<Stars>();
     selection = 0;
 }
+
+Menu::~Menu() = default;
 
 int Menu::update() {
     Input& input = Input::instance();

@@ -2,16 +2,20 @@
 // The title screen: the game's name, the best score, START and EXIT.
 
 #include <cstdint>
+#include <memory>
 
 class Stars;
 
 class Menu {
 public:
     Menu();
+    ~Menu();
+    Menu(const Menu&) = delete;
+    Menu& operator=(const Menu&) = delete;
     // 0 stay, 1 START chosen, 2 EXIT chosen (or Back).
     int update();
     void render();
 
     std::int32_t selection = 0;  // 0 START, 1 EXIT; kept between visits
-    Stars* stars = nullptr;
+    std::unique_ptr<Stars> stars;
 };

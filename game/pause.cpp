@@ -20,26 +20,10 @@ constexpr glm::vec3 kSelectedColor{0.5f, 0.5f, 0.75f};
 }  // namespace
 
 Pause::Pause() {
-    glGenBuffers(1, &vbo);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(kScreenQuad), kScreenQuad, GL_STATIC_DRAW);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init pause: VBO generation");
-    }
-
-    glGenVertexArrays(1, &vao);
-    glBindVertexArray(vao);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init pause: VAO generation");
-    }
-
-    shader = new Shader("shaders/pause.vert", "shaders/pause.frag");
-
-    GLint position = glGetAttribLocation(shader->program, "inPosition");
-    if (position >= 0) {
-        glEnableVertexAttribArray(static_cast<GLuint>(position));
-        glVertexAttribPointer(static_cast<GLuint>(position), 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), nullptr);
-    }
+    vbo = makeVertexBuffer(kScreenQuad, sizeof(kScreenQuad), "pause", kModule, __LINE__);
+    vao = makeVertexArray("pause", kModule, __LINE__);
+    shader = std::make_unique<Shader>("shaders/pause.vert", "shaders/pause.frag");
+    bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 }
 

@@ -2,9 +2,10 @@
 // The pause overlay: a translucent black veil over the frozen game scene with
 // "Paused" and a highlighted "RESUME". A Jump tap is the only way out.
 
-#include "orvo3d/opengl.h"
+#include <memory>
 
-class Shader;
+#include "orvo3d/opengl.h"
+#include "orvo3d/shader.h"
 
 class Pause {
 public:
@@ -22,7 +23,7 @@ public:
     // and blending on with (SRC_ALPHA, ONE_MINUS_SRC_ALPHA).
     void render();
 
-    GLuint vbo = 0;
-    GLuint vao = 0;
-    Shader* shader = nullptr;
+    GlBuffer vbo;
+    GlVertexArray vao;
+    std::unique_ptr<Shader> shader;
 };

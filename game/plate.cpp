@@ -77,9 +77,8 @@ std::array<float, kCubeVertices * kFloatsPerVertex> buildCube() {
     return data;
 }
 
-GLuint makeTexture(const char* path) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
+GlTexture makeTexture(const char* path) {
+    GlTexture texture = createGlObject<GlTextureKind>();
     glBindTexture(GL_TEXTURE_2D, texture);
     int width = 0;
     int height = 0;
@@ -88,17 +87,6 @@ GLuint makeTexture(const char* path) {
     uploadRgbTexture(pixels, width, height);
     freeImage(pixels);
     return texture;
-}
-
-void setAttribute(GLuint program, const char* name, GLint components, GLboolean normalise, std::size_t offset) {
-    GLint location = glGetAttribLocation(program, name);
-    if (location < 0) {
-        Logger::error(kModule, __LINE__, "Failed to find attribute named: %s", name);
-        return;
-    }
-    glEnableVertexAttribArray(static_cast<GLuint>(location));
-    glVertexAttribPointer(static_cast<GLuint>(location), components, GL_FLOAT, normalise, kStride,
-                          reinterpret_cast<const void*>(offset));
 }
 
 void uploadMatrix(Shader* shader, const char* name, std::uint32_t key, const glm::mat4& m) {
@@ -112,36 +100,18 @@ void uploadVec3(Shader* shader, const char* name, std::uint32_t key, const glm::
 }  // namespace
 
 PlateRenderer::PlateRenderer() {
-    try {
-        auto cube = buildCube();
-        glGenBuffers(1, &vbo);
-        glBindBuffer(GL_ARRAY_BUFFER, vbo);
-        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(sizeof(cube)), cube.data(), GL_STATIC_DRAW);
-        if (glGetError() != GL_NO_ERROR) {
-            throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init plate: VBO generation");
-        }
-
-        glGenVertexArrays(1, &vao);
-        glBindVertexArray(vao);
-        if (glGetError() != GL_NO_ERROR) {
-            throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init plate: VAO generation");
-        }
-
-        shader = new Shader("shaders/plate.vert", "shaders/plate.frag");
-        shadowShader = new Shader("shaders/plate-shadow.vert", "shaders/plate-shadow.frag");
-
-        setAttribute(shader->program, "inPosition", 3, GL_FALSE, 0);
-        setAttribute(shader->program, "inNormal", 3, GL_TRUE, 3 * sizeof(float));
-        setAttribute(shader->program, "inTexture", 2, GL_FALSE, 6 * sizeof(float));
-        checkGLError(kModule, __LINE__);
-    } catch (...) {
-        // Leave nothing half-built behind: the caller's Plate is not created.
-        delete shader;
-        shader = nullptr;
-        if (vao != 0) glDeleteVertexArrays(1, &vao);
-        if (vbo != 0) glDeleteBuffers(1, &vbo);
-        throw;
+    {
+        const auto cube = buildCube();
+        vbo = makeVertexBuffer(cube.data(), sizeof(cube), "plate", kModule, __LINE__);
     }
+    vao = makeVertexArray("plate", kModule, __LINE__);
+    shader = std::make_unique<Shader>("shaders/plate.vert", "shaders/plate.frag");
+    shadowShader = std::make_unique<Shader>("shaders/plate-shadow.vert", "shaders/plate-shadow.frag");
+    const GLuint program = shader->program;
+    bindAttribute(program, "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, 0, kModule, __LINE__);
+    bindAttribute(program, "inNormal", 3, GL_FLOAT, GL_TRUE, kStride, 3 * sizeof(float), kModule, __LINE__);
+    bindAttribute(program, "inTexture", 2, GL_FLOAT, GL_FALSE, kStride, 6 * sizeof(float), kModule, __LINE__);
+    checkGLError(kModule, __LINE__);
 
     metalTexture = makeTexture("data/metal.jpg");
     metalNormalTexture = makeTexture("data/metal-normal.jpg");
@@ -152,14 +122,7 @@ PlateRenderer::PlateRenderer() {
 
 // The game keeps its renderer for the whole process; this is for tests that
 // build a new GL context.
-PlateRenderer::~PlateRenderer() {
-    GLuint textures[4] = {metalTexture, metalNormalTexture, buildingTexture, buildingNormalTexture};
-    glDeleteTextures(4, textures);
-    delete shader;
-    delete shadowShader;
-    glDeleteVertexArrays(1, &vao);
-    glDeleteBuffers(1, &vbo);
-}
+PlateRenderer::~PlateRenderer() = default;
 
 void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist) {
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
@@ -170,9 +133,9 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
     glm::mat4 model = glm::translate(glm::mat4(1.0f), glm::vec3(position.x, position.y, 2.5f - position.z));
     model = glm::scale(model, size);
 
-    Shader* active = shader;
+    Shader* active = shader.get();
     if (isShadowPass()) {
-        active = shadowShader;
+        active = shadowShader.get();
         glUseProgram(active->program);
     } else {
         glUseProgram(active->program);
@@ -213,9 +176,7 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
 }
 
 Plate::Plate(float x, float y, float z, float width, float height, float length, bool floor, bool pillar)
-    : position(x, y, z), size(width, height, length), isFloor(floor), isPillar(pillar) {
-    if (PlateRenderer::instance == nullptr) PlateRenderer::instance = new PlateRenderer();
-}
+    : position(x, y, z), size(width, height, length), isFloor(floor), isPillar(pillar) {}
 
 void Plate::render(float distance) const {
     int kind = 0;

@@ -3,15 +3,16 @@
 // the renderer all plates share, and the box tests the ship uses on them.
 
 #include <cstdint>
+#include <memory>
 
 #include <glm/glm.hpp>
 
 #include "orvo3d/opengl.h"
-
-class Shader;
+#include "orvo3d/shader.h"
 
 // A unit cube, the lit and the depth-only plate programs and the four plate
-// textures. Built by the first Plate and kept for the life of the process.
+// textures. Built by the first Track right before its first plate and kept
+// for the life of the process.
 class PlateRenderer {
 public:
     // Throws Orvo3D::LoggedException when a buffer or a program cannot be made.
@@ -24,25 +25,28 @@ public:
     // kind: 0 floor plate, 1 building block, 2 pillar.
     void draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist);
 
-    GLuint vbo = 0;
-    GLuint vao = 0;
-    Shader* shader = nullptr;
-    Shader* shadowShader = nullptr;
-    GLuint metalTexture = 0;
-    GLuint metalNormalTexture = 0;
-    GLuint buildingTexture = 0;
-    GLuint buildingNormalTexture = 0;
+    GlBuffer vbo;
+    GlVertexArray vao;
+    std::unique_ptr<Shader> shader;
+    std::unique_ptr<Shader> shadowShader;
+    GlTexture metalTexture;
+    GlTexture metalNormalTexture;
+    GlTexture buildingTexture;
+    GlTexture buildingNormalTexture;
 
+    // The process's renderer; null until the first Track builds it, then
+    // never destroyed (tests that make a new GL context delete it).
     static PlateRenderer* instance;
 };
 
+// A plain record: no GL, so road generation and collisions run without a
+// context. Only render needs the shared renderer.
 class Plate {
 public:
-    // Builds the shared renderer first if there is none yet (needs the GL
-    // context); throws what that construction throws.
     Plate(float x, float y, float z, float width, float height, float length, bool isFloor, bool isPillar);
 
-    // Draws the plate relative to the player's distance, in either pass.
+    // Draws the plate relative to the player's distance, in either pass,
+    // with PlateRenderer::instance.
     void render(float distance) const;
 
     glm::vec3 position;  // centre: x lateral, y up, z along the road

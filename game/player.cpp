@@ -29,10 +29,11 @@ constexpr glm::vec3 kScoreColor{0.2f, 0.5f, 0.26f};
 
 }  // namespace
 
-Player::Player() {
-    model = new StaticModel("data/ship");
-    reset();
-}
+Player::Player() : Player(std::make_unique<StaticModel>("data/ship")) {}
+
+Player::Player(std::unique_ptr<StaticModel> shipModel) : model(std::move(shipModel)) { reset(); }
+
+Player::~Player() = default;
 
 void Player::reset() {
     fallen = false;
@@ -51,86 +52,98 @@ void Player::reset() {
 
 std::int64_t Player::score() const { return static_cast<std::int64_t>(z); }
 
-bool Player::update(float dt, const Track& track) {
+bool Player::update(float dt, const Track& track) { return update(dt, track.plates); }
+
+bool Player::update(float dt, const std::vector<std::unique_ptr<Plate>>& plates) {
     time += dt;
     // Double precision here keeps the speed curve identical on every platform.
     speed = static_cast<float>(std::min(static_cast<double>(kMaxSpeed),
                                         static_cast<double>(speed) + (speed * 0.2 + 2.0) * dt));
 
-    bool ended = false;
     if (crashed) {
         // A crashed ship stays frozen; the run ends on the 30th update.
         --crashFrames;
         if (crashFrames != 0) return true;
-        ended = true;
+        return endRun();
     }
 
-    if (!ended) {
-        Input& input = Input::instance();
-        steering = 0;
-        float dx = 0.0f;
-        if (input.isHeldOver(Action::Left, Action::Right)) {
-            steering = 1;
-            dx = -kSteerSpeed * dt;
-        }
-        if (input.isHeldOver(Action::Right, Action::Left)) {
-            steering = 2;
-            dx = kSteerSpeed * dt;
-        }
+    const float dx = steer(dt);
+    jump();
+    moveAndCollide(dt, dx, plates);
+    if (static_cast<double>(y) < -0.2 && !fallen) {
+        fallen = true;
+        Sound::instance().play("data/falloff.wav");
+    }
+    if (y < -10.0f) {
+        Sound::instance().play("data/crash.wav");
+        return endRun();
+    }
+    return true;
+}
 
-        // A held Jump fires whenever the ship rests (vertical speed exactly 0).
-        if (input.isHeld(Action::Jump) && verticalSpeed == 0.0f) {
-            Sound::instance().play("data/jump.wav");
-            verticalSpeed = kJumpSpeed;
-            inAir = true;
-        }
+float Player::steer(float dt) {
+    Input& input = Input::instance();
+    steering = 0;
+    float dx = 0.0f;
+    if (input.isHeldOver(Action::Left, Action::Right)) {
+        steering = 1;
+        dx = -kSteerSpeed * dt;
+    }
+    if (input.isHeldOver(Action::Right, Action::Left)) {
+        steering = 2;
+        dx = kSteerSpeed * dt;
+    }
+    return dx;
+}
 
-        const glm::vec3 old{x, y, z};
-        const glm::vec3 delta{dx, dt * verticalSpeed, dt * speed};
-        x += delta.x;
-        y += delta.y;
-        z += delta.z;
+void Player::jump() {
+    // A held Jump fires whenever the ship rests (vertical speed exactly 0).
+    if (Input::instance().isHeld(Action::Jump) && verticalSpeed == 0.0f) {
+        Sound::instance().play("data/jump.wav");
+        verticalSpeed = kJumpSpeed;
+        inAir = true;
+    }
+}
 
-        // Every plate sees the same old centre and step; later plates may
-        // overwrite a coordinate an earlier one corrected.
-        bool landed = false;
-        for (const Plate* plate : track.plates) {
-            CollisionResult hit = resolveCollision(*plate, old, kShipSize, delta);
-            switch (hit.kind) {
-                case CollisionKind::Top:
-                    y = hit.y;
-                    inAir = false;
-                    verticalSpeed = 0.0f;
-                    landed = true;
-                    break;
-                case CollisionKind::Front:
-                    if (!plate->isFloor) {
-                        Sound::instance().play("data/crash.wav");
-                        z = hit.z;
-                        crashed = true;
-                    }
-                    break;
-                case CollisionKind::LeftSide:
-                case CollisionKind::RightSide: x = hit.x; break;
-                case CollisionKind::None: break;
-            }
-        }
+void Player::moveAndCollide(float dt, float dx, const std::vector<std::unique_ptr<Plate>>& plates) {
+    const glm::vec3 old{x, y, z};
+    const glm::vec3 delta{dx, dt * verticalSpeed, dt * speed};
+    x += delta.x;
+    y += delta.y;
+    z += delta.z;
 
-        if (!landed) {
-            verticalSpeed = static_cast<float>(
-                std::max(kTerminalSpeed, static_cast<double>(verticalSpeed) - static_cast<double>(dt) * kGravity));
+    // Every plate sees the same old centre and step; later plates may
+    // overwrite a coordinate an earlier one corrected.
+    bool landed = false;
+    for (const auto& plate : plates) {
+        CollisionResult hit = resolveCollision(*plate, old, kShipSize, delta);
+        switch (hit.kind) {
+            case CollisionKind::Top:
+                y = hit.y;
+                inAir = false;
+                verticalSpeed = 0.0f;
+                landed = true;
+                break;
+            case CollisionKind::Front:
+                if (!plate->isFloor) {
+                    Sound::instance().play("data/crash.wav");
+                    z = hit.z;
+                    crashed = true;
+                }
+                break;
+            case CollisionKind::LeftSide:
+            case CollisionKind::RightSide: x = hit.x; break;
+            case CollisionKind::None: break;
         }
-        if (static_cast<double>(y) < -0.2 && !fallen) {
-            fallen = true;
-            Sound::instance().play("data/falloff.wav");
-        }
-        if (y < -10.0f) {
-            Sound::instance().play("data/crash.wav");
-            ended = true;
-        }
-        if (!ended) return true;
     }
 
+    if (!landed) {
+        verticalSpeed = static_cast<float>(
+            std::max(kTerminalSpeed, static_cast<double>(verticalSpeed) - static_cast<double>(dt) * kGravity));
+    }
+}
+
+bool Player::endRun() {
     best = HighScore::load();
     if (score() > best) HighScore::save(score());
     return false;

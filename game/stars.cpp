@@ -13,32 +13,12 @@ constexpr GLsizei kStride = 6 * sizeof(float);
 }  // namespace
 
 Stars::Stars() {
-    glGenBuffers(1, &vbo);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(kScreenQuad), kScreenQuad, GL_STATIC_DRAW);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init stars: VBO generation");
-    }
-
-    glGenVertexArrays(1, &vao);
-    glBindVertexArray(vao);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init stars: VAO generation");
-    }
-
-    shader = new Shader("shaders/stars.vert", "shaders/stars.frag");
-
-    GLint position = glGetAttribLocation(shader->program, "inPosition");
-    if (position >= 0) {
-        glEnableVertexAttribArray(static_cast<GLuint>(position));
-        glVertexAttribPointer(static_cast<GLuint>(position), 3, GL_FLOAT, GL_FALSE, kStride, nullptr);
-    }
-    GLint texCoords = glGetAttribLocation(shader->program, "inTexCoords");
-    if (texCoords >= 0) {
-        glEnableVertexAttribArray(static_cast<GLuint>(texCoords));
-        glVertexAttribPointer(static_cast<GLuint>(texCoords), 3, GL_FLOAT, GL_FALSE, kStride,
-                              reinterpret_cast<const void*>(3 * sizeof(float)));
-    }
+    vbo = makeVertexBuffer(kScreenQuad, sizeof(kScreenQuad), "stars", kModule, __LINE__);
+    vao = makeVertexArray("stars", kModule, __LINE__);
+    shader = std::make_unique<Shader>("shaders/stars.vert", "shaders/stars.frag");
+    bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, 0, kModule, __LINE__);
+    bindAttribute(shader->program, "inTexCoords", 3, GL_FLOAT, GL_FALSE, kStride, 3 * sizeof(float), kModule,
+                  __LINE__);
     checkGLError(kModule, __LINE__);
 }
 

@@ -3,9 +3,10 @@
 // scatters two layers of stars from value noise. Fixed to the screen; the
 // density follows the window width.
 
-#include "orvo3d/opengl.h"
+#include <memory>
 
-class Shader;
+#include "orvo3d/opengl.h"
+#include "orvo3d/shader.h"
 
 // The screen-filling rectangle the star field and the pause veil both draw:
 // two counter-clockwise triangles straight in clip space, each vertex a
@@ -27,7 +28,7 @@ public:
     // caller switches the depth test off around the call.
     void render(float distance);
 
-    GLuint vbo = 0;
-    GLuint vao = 0;
-    Shader* shader = nullptr;
+    GlBuffer vbo;
+    GlVertexArray vao;
+    std::unique_ptr<Shader> shader;
 };

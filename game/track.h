@@ -3,12 +3,12 @@
 // those left behind, and the translucent nebula sheet drawn under the road.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "game/plate.h"
 #include "orvo3d/opengl.h"
-
-class Plate;
-class Shader;
+#include "orvo3d/shader.h"
 
 // The road's random source: the classic C runtime generator (state * 214013
 // + 2531011, output bits 16..30), written out so that every platform builds
@@ -31,12 +31,29 @@ void seedTrackRandom(std::uint32_t seed);
 
 constexpr std::uint32_t kTrackSeed = 108348733u;
 
+// The road's plates in creation order, owned.
+using PlateList = std::vector<std::unique_ptr<Plate>>;
+
+// The road without GL, as the Track lays it: the pure logic, so that it can
+// be tested and measured on its own.
+
+// Where the fixed first plate ends: the frontier of a new road.
+constexpr float kRoadStart = 10.0f;
+// Appends the fixed start: 20 units of road centred under the ship.
+void layFirstPlate(PlateList& plates);
+// Deletes every plate whose far end lies more than 5 units behind distance;
+// the rest keep their order.
+void cullRoad(float distance, PlateList& plates);
+// Appends segments drawn from random until the road reaches 200 units beyond
+// distance; frontier is where the last floor plate ends.
+void generateRoad(TrackRandom& random, float distance, float& frontier, PlateList& plates);
+
 class Track {
 public:
-    // Builds the sheet and its program, lays the fixed first plate and
-    // generates the road to 200 units ahead. Throws Orvo3D::LoggedException.
+    // Builds the sheet and its program, the shared plate renderer if there is
+    // none yet, lays the fixed first plate and generates the road to 200
+    // units ahead. Throws Orvo3D::LoggedException.
     Track();
-    ~Track();
     Track(const Track&) = delete;
     Track& operator=(const Track&) = delete;
 
@@ -49,12 +66,12 @@ public:
     void cullAndGenerate();
     void generate();
 
-    GLuint vbo = 0;
-    GLuint vao = 0;
-    Shader* shader = nullptr;
-    float frontier = 10.0f;
+    GlBuffer vbo;
+    GlVertexArray vao;
+    std::unique_ptr<Shader> shader;
+    float frontier = kRoadStart;
     float distance = 0.0f;
-    std::vector<Plate*> plates;
+    PlateList plates;
 
     // Calls of update since the program started; never reset.
     static std::uint32_t updateCount;

@@ -428,16 +428,14 @@ bool crossReferencesValid(const GltfModel& model) {
 
 GltfModel loadGltfBinary(const char* name) {
     std::string path = std::string(name) + ".glb";
-    std::size_t size = 0;
-    unsigned char* data = Storage::load(path, size);
-    if (data == nullptr) {
+    // The model keeps its own copies, so the buffer goes back whether the
+    // load succeeds, fails or throws.
+    const Storage::Blob data = Storage::loadBlob(path);
+    if (!data) {
         Logger::error(kModule, __LINE__, "Failed to open \"%s\"", name);
         return GltfModel{};
     }
-    // The model keeps its own copies, so the buffer goes back whether the
-    // load succeeds, fails or throws.
-    std::unique_ptr<unsigned char, void (*)(void*)> owned(data, Storage::release);
-    return loadGltfBinaryFromMemory(data, size);
+    return loadGltfBinaryFromMemory(data.data(), data.size());
 }
 
 GltfModel loadGltfBinaryFromMemory(const std::uint8_t* data, std::size_t size) {

@@ -19,13 +19,10 @@ unsigned char* decode(const unsigned char* data, int size, int& width, int& heig
 }  // namespace
 
 unsigned char* loadImage(const char* path, int& width, int& height) {
-    std::size_t size = 0;
-    unsigned char* encoded = Storage::load(path, size);
+    const Storage::Blob encoded = Storage::loadBlob(path);
     // A missing path reaches the decoder as empty input and fails the same way.
-    int length = (encoded != nullptr && size <= static_cast<std::size_t>(INT_MAX)) ? static_cast<int>(size) : 0;
-    unsigned char* pixels = decode(encoded, length, width, height);
-    Storage::release(encoded);
-    return pixels;
+    int length = encoded.size() <= static_cast<std::size_t>(INT_MAX) ? static_cast<int>(encoded.size()) : 0;
+    return decode(encoded.data(), length, width, height);
 }
 
 unsigned char* loadImageFromMemory(const unsigned char* data, int size, int& width, int& height) {

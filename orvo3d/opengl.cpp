@@ -29,23 +29,21 @@ void checkGLError(const char* file, int line) {
 }
 
 GLuint loadShaderProgram(std::string vertexPath, std::string fragmentPath) {
-    std::size_t size = 0;
-    unsigned char* vertexSource = Storage::load(vertexPath, size);
-    if (vertexSource == nullptr) {
+    const Storage::Blob vertexSource = Storage::loadBlob(vertexPath);
+    if (!vertexSource) {
         Logger::error(kModule, __LINE__, "Failed to load shader files: %s", vertexPath.c_str());
         return 0;
     }
-    unsigned char* fragmentSource = Storage::load(fragmentPath, size);
-    if (fragmentSource == nullptr) {
-        Storage::release(vertexSource);
+    const Storage::Blob fragmentSource = Storage::loadBlob(fragmentPath);
+    if (!fragmentSource) {
         Logger::error(kModule, __LINE__, "Failed to load shader files: %s", fragmentPath.c_str());
         return 0;
     }
 
     GLuint vertexShader = glCreateShader(GL_VERTEX_SHADER);
-    bool failed = !compileStage(vertexShader, reinterpret_cast<const char*>(vertexSource), vertexPath);
+    bool failed = !compileStage(vertexShader, vertexSource.text(), vertexPath);
     GLuint fragmentShader = glCreateShader(GL_FRAGMENT_SHADER);
-    failed = !compileStage(fragmentShader, reinterpret_cast<const char*>(fragmentSource), fragmentPath) || failed;
+    failed = !compileStage(fragmentShader, fragmentSource.text(), fragmentPath) || failed;
 
     GLuint program = 0;
     if (!failed) {
@@ -67,8 +65,6 @@ GLuint loadShaderProgram(std::string vertexPath, std::string fragmentPath) {
 
     glDeleteShader(vertexShader);
     glDeleteShader(fragmentShader);
-    Storage::release(vertexSource);
-    Storage::release(fragmentSource);
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) Logger::error(kModule, __LINE__, "OpenGL error: %u", error);
     return failed ? 0 : program;
@@ -89,4 +85,40 @@ void uploadRgbTexture(const unsigned char* pixels, int width, int height) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+GlBuffer makeVertexBuffer(const void* data, std::size_t bytes, const char* what, const char* module, int line) {
+    GlBuffer buffer = createGlObject<GlBufferKind>();
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STATIC_DRAW);
+    if (glGetError() != GL_NO_ERROR) {
+        throw Orvo3D::LoggedException(module, line, "Failed to init %s: VBO generation", what);
+    }
+    return buffer;
+}
+
+GlVertexArray makeVertexArray(const char* what, const char* module, int line) {
+    GlVertexArray array = createGlObject<GlVertexArrayKind>();
+    glBindVertexArray(array);
+    if (glGetError() != GL_NO_ERROR) {
+        throw Orvo3D::LoggedException(module, line, "Failed to init %s: VAO generation", what);
+    }
+    return array;
+}
+
+void bindAttribute(GLuint program, const char* name, GLint components, GLenum type, GLboolean normalised,
+                   GLsizei stride, std::size_t offset, const char* module, int line) {
+    GLint location = glGetAttribLocation(program, name);
+    if (location < 0) {
+        Logger::error(module, line, "Failed to find attribute named: %s", name);
+        return;
+    }
+    const auto index = static_cast<GLuint>(location);
+    const void* pointer = reinterpret_cast<const void*>(offset);
+    glEnableVertexAttribArray(index);
+    if (type == GL_INT) {
+        glVertexAttribIPointer(index, components, type, stride, pointer);
+    } else {
+        glVertexAttribPointer(index, components, type, normalised, stride, pointer);
+    }
 }

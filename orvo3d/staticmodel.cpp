@@ -48,78 +48,63 @@ std::uint32_t faceCountOf(const GltfModel& model, const GltfPrimitive& primitive
     return indices.count / 3;
 }
 
-void setAttribute(GLuint program, const char* name, GLint size, GLboolean normalised, std::size_t offset) {
-    GLint location = glGetAttribLocation(program, name);
-    if (location < 0) return;
-    glEnableVertexAttribArray(static_cast<GLuint>(location));
-    glVertexAttribPointer(static_cast<GLuint>(location), size, GL_FLOAT, normalised, sizeof(StaticVertex),
-                          reinterpret_cast<const void*>(offset));
-}
-
-}  // namespace
-
-StaticModel::StaticModel(const char* name) {
-    GltfModel model = loadGltfBinary(name);
-
-    textures.resize(model.images.size());
-    if (!textures.empty()) glGenTextures(static_cast<GLsizei>(textures.size()), textures.data());
-
-    // Parts, in mesh order and within a mesh in primitive order. The face
-    // counts are kept so that filling the vertices below uses the same ones.
+// Parts, in mesh order and within a mesh in primitive order. The face
+// counts are kept so that filling the vertices uses the same ones.
+std::vector<std::vector<std::uint32_t>> buildParts(const GltfModel& model, StaticModelData& data) {
     std::vector<std::vector<std::uint32_t>> meshFaces(model.meshes.size());
     std::uint64_t total = 0;
     for (std::size_t m = 0; m < model.meshes.size(); ++m) {
         for (const GltfPrimitive& primitive : model.meshes[m].primitives) {
             std::uint32_t faces = faceCountOf(model, primitive);
             if (total + faces > kMaxFaces) {
-                Logger::error(kModule, __LINE__, "Model \"%s\" too large: part of %u faces dropped", name, faces);
+                Logger::error(kModule, __LINE__, "Model \"%s\" too large: part of %u faces dropped",
+                              data.name.c_str(), faces);
                 faces = 0;
             }
             meshFaces[m].push_back(faces);
             StaticModelPart part;
+            int image = -1;
             if (primitive.material != kGltfNone) {
                 const GltfMaterial& material = model.materials[primitive.material];
                 part.materialNameHash = material.nameHash;
                 if (material.baseColorTexture != -1) {
                     const GltfTexture& texture = model.textures[static_cast<std::size_t>(material.baseColorTexture)];
-                    part.texture = textures[texture.source];
+                    image = static_cast<int>(texture.source);
                     part.hasTexture = true;
                 }
             }
             part.firstFace = static_cast<std::uint32_t>(total);
             part.faceCount = faces;
-            parts.push_back(part);
+            data.parts.push_back(part);
+            data.partImages.push_back(image);
             total += faces;
         }
     }
-    const std::uint64_t slots = 3 * total;
-    std::vector<StaticVertex> vertices(slots, StaticVertex{});
+    data.vertices.assign(3 * total, StaticVertex{});
+    return meshFaces;
+}
 
-    // Images, in image order. One that does not decode gets the engine's
-    // placeholder, so its texture is complete and samples plain grey.
+// Images, in image order. One that does not decode keeps null pixels.
+void decodeImages(const GltfModel& model, StaticModelData& data) {
+    data.images.resize(model.images.size());
     for (std::size_t i = 0; i < model.images.size(); ++i) {
         const GltfBufferView& view = model.bufferViews[model.images[i].bufferView];
         const std::uint8_t* bytes = viewData(model, view);
         int size = (bytes != nullptr && view.byteLength <= static_cast<std::uint64_t>(INT_MAX))
                        ? static_cast<int>(view.byteLength)
                        : 0;
-        int width = 0;
-        int height = 0;
-        unsigned char* pixels = loadImageFromMemory(bytes, size, width, height);
-        glBindTexture(GL_TEXTURE_2D, textures[i]);
-        if (pixels == nullptr) {
-            Logger::error(kModule, __LINE__, "Failed to load image");
-            uploadRgbTexture(nullptr, 0, 0);
-            continue;
-        }
-        uploadRgbTexture(pixels, width, height);
-        freeImage(pixels);
+        DecodedImage& image = data.images[i];
+        image.pixels = {loadImageFromMemory(bytes, size, image.width, image.height), freeImage};
+        if (image.pixels == nullptr) Logger::error(kModule, __LINE__, "Failed to load image");
     }
-    glBindTexture(GL_TEXTURE_2D, 0);
+}
 
-    // Vertices, walking the nodes that carry a mesh. Parts and vertices line
-    // up when each mesh is carried by exactly one node, in mesh order; the
-    // corners of a mesh carried again fall beyond the buffer and are dropped.
+// Vertices, walking the nodes that carry a mesh. Parts and vertices line up
+// when each mesh is carried by exactly one node, in mesh order; the corners
+// of a mesh carried again fall beyond the buffer and are dropped.
+void fillVertices(const GltfModel& model, const std::vector<std::vector<std::uint32_t>>& meshFaces,
+                  StaticModelData& data) {
+    const std::uint64_t slots = data.vertices.size();
     std::uint64_t faceBase = 0;
     std::uint64_t droppedCorners = 0;
     for (const GltfNode& node : model.nodes) {
@@ -150,7 +135,7 @@ StaticModel::StaticModel(const char* name) {
                         continue;
                     }
                     std::uint32_t v = readIndex(model, indices, 3 * f + c);
-                    StaticVertex& out = vertices[slot];
+                    StaticVertex& out = data.vertices[slot];
                     glm::vec3 position = glm::vec3(transform * glm::vec4(readVec3(model, positions, v), 1.0f));
                     glm::vec3 normal = readVec3(model, normals, v);
                     for (int k = 0; k < 3; ++k) {
@@ -173,50 +158,71 @@ StaticModel::StaticModel(const char* name) {
         Logger::error(kModule, __LINE__, "Invalid vertex data index: %llu more corners dropped",
                       static_cast<unsigned long long>(droppedCorners - kMaxCornerReports));
     }
+    data.facesWritten = faceBase;
+}
 
-    glGenBuffers(1, &vbo);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(StaticVertex)), vertices.data(),
-                 GL_STATIC_DRAW);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init model: VBO generation");
-    }
-    std::vector<StaticVertex>().swap(vertices);
+}  // namespace
 
-    glGenVertexArrays(1, &vao);
-    glBindVertexArray(vao);
-    if (glGetError() != GL_NO_ERROR) {
-        throw Orvo3D::LoggedException(kModule, __LINE__, "Failed to init model: VAO generation");
+StaticModelData loadStaticModelData(const char* name) {
+    StaticModelData data;
+    data.name = name;
+    GltfModel model = loadGltfBinary(name);
+    data.meshCount = static_cast<std::uint32_t>(model.meshes.size());
+    const auto meshFaces = buildParts(model, data);
+    decodeImages(model, data);
+    fillVertices(model, meshFaces, data);
+    return data;
+}
+
+StaticModel::StaticModel(const char* name) : StaticModel(loadStaticModelData(name)) {}
+
+StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {
+    uploadTextures(data.images);
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        if (data.partImages[p] >= 0) parts[p].texture = textures[static_cast<std::size_t>(data.partImages[p])];
     }
+
+    vbo = makeVertexBuffer(data.vertices.data(), data.vertices.size() * sizeof(StaticVertex), "model", kModule,
+                           __LINE__);
+    std::vector<StaticVertex>().swap(data.vertices);
+    vao = makeVertexArray("model", kModule, __LINE__);
 
     shadowShader = std::make_unique<Shader>("shaders/static-shadow.vert", "shaders/static-shadow.frag");
     staticShader = std::make_unique<Shader>("shaders/static.vert", "shaders/static.frag");
 
     // The shadow program reads its position from location 0, where the lit
-    // program's inPosition is.
+    // program's inPosition is. The use-texture flag is an integer input of
+    // the shader, so it goes through the integer attribute call: a float
+    // attribute feeding an int input is undefined in GL.
     const GLuint program = staticShader->program;
-    setAttribute(program, "inPosition", 3, GL_FALSE, offsetof(StaticVertex, position));
-    setAttribute(program, "inNormal", 3, GL_TRUE, offsetof(StaticVertex, normal));
-    setAttribute(program, "inColor", 3, GL_FALSE, offsetof(StaticVertex, color));
-    setAttribute(program, "inTexturePos", 2, GL_FALSE, offsetof(StaticVertex, texturePos));
-    // The flag is an integer input of the shader, so it goes through the
-    // integer attribute call: a float attribute feeding an int input is
-    // undefined in GL.
-    GLint useTexture = glGetAttribLocation(program, "inUseTexture");
-    if (useTexture >= 0) {
-        glEnableVertexAttribArray(static_cast<GLuint>(useTexture));
-        glVertexAttribIPointer(static_cast<GLuint>(useTexture), 1, GL_INT, sizeof(StaticVertex),
-                               reinterpret_cast<const void*>(offsetof(StaticVertex, useTexture)));
-    }
+    constexpr GLsizei kStride = sizeof(StaticVertex);
+    bindAttribute(program, "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, offsetof(StaticVertex, position), kModule,
+                  __LINE__);
+    bindAttribute(program, "inNormal", 3, GL_FLOAT, GL_TRUE, kStride, offsetof(StaticVertex, normal), kModule,
+                  __LINE__);
+    bindAttribute(program, "inColor", 3, GL_FLOAT, GL_FALSE, kStride, offsetof(StaticVertex, color), kModule,
+                  __LINE__);
+    bindAttribute(program, "inTexturePos", 2, GL_FLOAT, GL_FALSE, kStride, offsetof(StaticVertex, texturePos),
+                  kModule, __LINE__);
+    bindAttribute(program, "inUseTexture", 1, GL_INT, GL_FALSE, kStride, offsetof(StaticVertex, useTexture),
+                  kModule, __LINE__);
 
-    Logger::info(kModule, __LINE__, "Model \"%s\": %u meshes / %u parts / %u faces / %u images", name,
-                 static_cast<unsigned>(model.meshes.size()), static_cast<unsigned>(parts.size()),
-                 static_cast<unsigned>(faceBase), static_cast<unsigned>(model.images.size()));
+    Logger::info(kModule, __LINE__, "Model \"%s\": %u meshes / %u parts / %u faces / %u images", data.name.c_str(),
+                 static_cast<unsigned>(data.meshCount), static_cast<unsigned>(parts.size()),
+                 static_cast<unsigned>(data.facesWritten), static_cast<unsigned>(data.images.size()));
     checkGLError(kModule, __LINE__);
 }
 
-StaticModel::~StaticModel() {
-    if (!textures.empty()) glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
-    if (vao != 0) glDeleteVertexArrays(1, &vao);
-    if (vbo != 0) glDeleteBuffers(1, &vbo);
+// One texture per image, all named by one glGenTextures. An image that did
+// not decode gets the engine's placeholder, so its texture is complete and
+// samples plain grey.
+void StaticModel::uploadTextures(const std::vector<DecodedImage>& images) {
+    std::vector<GLuint> names(images.size());
+    if (!names.empty()) glGenTextures(static_cast<GLsizei>(names.size()), names.data());
+    for (GLuint name : names) textures.emplace_back(name);
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        glBindTexture(GL_TEXTURE_2D, textures[i]);
+        uploadRgbTexture(images[i].pixels.get(), images[i].width, images[i].height);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
 }

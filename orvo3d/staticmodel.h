@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "orvo3d/opengl.h"
@@ -32,20 +33,53 @@ struct StaticVertex {
 };
 static_assert(sizeof(StaticVertex) == 48, "the vertex layout is a GPU buffer format");
 
+// 8-bit RGB pixels of one decoded image, freed with it; null pixels when the
+// image did not decode.
+struct DecodedImage {
+    std::unique_ptr<unsigned char, void (*)(unsigned char*)> pixels{nullptr, nullptr};
+    int width = 0;
+    int height = 0;
+};
+
+// Everything a model needs before its first GL call: the glTF parsed, the
+// images decoded, every vertex placed. Making it calls no GL, so it can be
+// made apart from the context; the StaticModel constructor then uploads it.
+struct StaticModelData {
+    std::string name;
+    // GL texture names are not known yet: partImages holds, per part, the
+    // glTF image of its base colour texture (-1 for none).
+    std::vector<StaticModelPart> parts;
+    std::vector<int> partImages;
+    std::vector<DecodedImage> images;  // one per glTF image, in image order
+    std::vector<StaticVertex> vertices;
+    std::uint32_t meshCount = 0;
+    std::uint64_t facesWritten = 0;  // triangles the nodes wrote (for the log)
+};
+
+// Parses "name.glb" into parts, decodes its images and fills the vertices.
+// A missing or bad file gives an empty model (its errors logged). The JSON
+// library's exceptions pass through.
+StaticModelData loadStaticModelData(const char* name);
+
 class StaticModel {
 public:
     // name without extension, such as "data/ship". Needs the GL context.
     // Throws Orvo3D::LoggedException when the vertex buffer or array cannot
     // be made; the JSON library's and Shader's exceptions pass through.
     explicit StaticModel(const char* name);
-    ~StaticModel();
+    // Uploads a model made by loadStaticModelData: textures, vertex buffer,
+    // vertex array, shaders. Needs the GL context; throws as above.
+    explicit StaticModel(StaticModelData data);
     StaticModel(const StaticModel&) = delete;
     StaticModel& operator=(const StaticModel&) = delete;
 
-    GLuint vbo = 0;
-    GLuint vao = 0;
-    std::vector<GLuint> textures;  // one per glTF image, in image order
+    GlBuffer vbo;
+    GlVertexArray vao;
+    std::vector<GlTexture> textures;  // one per glTF image, in image order
     std::unique_ptr<Shader> staticShader;
     std::unique_ptr<Shader> shadowShader;
     std::vector<StaticModelPart> parts;
+
+private:
+    void uploadTextures(const std::vector<DecodedImage>& images);
 };

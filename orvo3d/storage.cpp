@@ -65,4 +65,10 @@ unsigned char* load(std::string name, std::size_t& size) {
 
 void release(void* buffer) { std::free(buffer); }
 
+Blob loadBlob(const std::string& name) {
+    std::size_t size = 0;
+    unsigned char* buffer = load(name, size);
+    return Blob(buffer, buffer != nullptr ? size : 0);
+}
+
 }  // namespace Storage

@@ -4,6 +4,8 @@
 // working directory.
 
 #include <cstddef>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace Storage {
@@ -15,5 +17,28 @@ unsigned char* load(std::string name, std::size_t& size);
 
 // Gives back a buffer from load; null is accepted.
 void release(void* buffer);
+
+// A load result that gives its buffer back by itself.
+class Blob {
+public:
+    Blob() = default;
+    Blob(unsigned char* buffer, std::size_t length) : bytes(buffer), count(length) {}
+
+    explicit operator bool() const { return bytes != nullptr; }
+    const unsigned char* data() const { return bytes.get(); }
+    // The bytes as a zero-terminated text.
+    const char* text() const { return reinterpret_cast<const char*>(bytes.get()); }
+    std::size_t size() const { return count; }
+
+private:
+    struct Release {
+        void operator()(unsigned char* buffer) const { std::free(buffer); }
+    };
+    std::unique_ptr<unsigned char, Release> bytes;
+    std::size_t count = 0;
+};
+
+// load, owned: an empty Blob when neither source has the data.
+Blob loadBlob(const std::string& name);
 
 }  // namespace Storage

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -17,10 +18,14 @@
 
 namespace {
 
-class GLPlate : public RoadGlTest {};
-class GLPlateCollision : public RoadGlTest {};
-
-const glm::vec3 kShip(1.0f, 0.98f, 1.5f);
+class GLPlate : public RoadGlTest {
+protected:
+    // The shared renderer as the first Track builds it.
+    PlateRenderer& renderer() {
+        if (PlateRenderer::instance == nullptr) PlateRenderer::instance = new PlateRenderer();
+        return *PlateRenderer::instance;
+    }
+};
 
 // Window pixel of a render-space point under the main camera.
 glm::ivec2 toPixel(glm::vec3 p, int width, int height) {
@@ -45,19 +50,19 @@ GLuint bindLitDepthMap() {
 
 }  // namespace
 
-TEST_F(GLPlate, FirstPlateBuildsTheSharedRendererOnce) {
-    ASSERT_EQ(PlateRenderer::instance, nullptr);
+TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
+    // Plates are plain records: making them builds nothing.
     Plate first(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
+    ASSERT_EQ(PlateRenderer::instance, nullptr);
+    seedTrackRandom(kTrackSeed);
+    auto track = std::make_unique<Track>();
     PlateRenderer* renderer = PlateRenderer::instance;
     ASSERT_NE(renderer, nullptr);
-    Plate second(1.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, false, true);
+    // A new track (as after a reset) reuses it.
+    seedTrackRandom(kTrackSeed);
+    track = std::make_unique<Track>();
     EXPECT_EQ(PlateRenderer::instance, renderer);
-    // A new track (as after a reset) reuses it as well.
-    {
-        seedTrackRandom(kTrackSeed);
-        Track track;
-        EXPECT_EQ(PlateRenderer::instance, renderer);
-    }
+    track.reset();
     EXPECT_EQ(PlateRenderer::instance, renderer);
 
     ASSERT_NE(renderer->shader, nullptr);
@@ -86,8 +91,7 @@ TEST_F(GLPlate, FirstPlateBuildsTheSharedRendererOnce) {
 // coordinate; every triangle counter-clockwise from outside, faces -x, +x,
 // +z, -z, +y, -y, texture coordinates from the two in-face axes.
 TEST_F(GLPlate, CubeBufferHoldsOutwardFacesInOrder) {
-    Plate plate(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
-    glBindBuffer(GL_ARRAY_BUFFER, PlateRenderer::instance->vbo);
+    glBindBuffer(GL_ARRAY_BUFFER, renderer().vbo);
     GLint bytes = 0;
     glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
     ASSERT_EQ(bytes, 1152);
@@ -129,8 +133,7 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
     EXPECT_EQ(pixels, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
 
-    GLuint placeholder = 0;
-    glGenTextures(1, &placeholder);
+    GlTexture placeholder = createGlObject<GlTextureKind>();
     glBindTexture(GL_TEXTURE_2D, placeholder);
     uploadRgbTexture(pixels, width, height);
     GLint w = 0, h = 0;
@@ -153,12 +156,12 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
     Plate road(0.0f, -0.635f, trackZ(-2.0f), 3.0f, 0.2f, 12.0f, true, false);
     Plate block(-2.5f, 0.5f, trackZ(-8.0f), 1.5f, 2.0f, 1.5f, false, false);
     Plate pillar(2.5f, 0.0f, trackZ(-8.0f), 1.0f, 6.0f, 1.0f, false, true);
-    PlateRenderer* renderer = PlateRenderer::instance;
-    GLuint loaded[] = {renderer->metalTexture, renderer->metalNormalTexture, renderer->buildingTexture,
-                       renderer->buildingNormalTexture};
-    glDeleteTextures(4, loaded);
-    renderer->metalTexture = renderer->metalNormalTexture = placeholder;
-    renderer->buildingTexture = renderer->buildingNormalTexture = placeholder;
+    PlateRenderer& shared = renderer();
+    for (GLuint loaded : {shared.metalTexture.get(), shared.metalNormalTexture.get(), shared.buildingTexture.get(),
+                          shared.buildingNormalTexture.get()}) {
+        glBindTexture(GL_TEXTURE_2D, loaded);
+        uploadRgbTexture(pixels, width, height);
+    }
     GLuint depth = bindLitDepthMap();
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -190,14 +193,11 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
         EXPECT_NEAR(ratio.z, expected.z, 0.03f);
     }
     glDeleteTextures(1, &depth);
-    glDeleteTextures(1, &placeholder);
-    renderer->metalTexture = renderer->metalNormalTexture = 0;
-    renderer->buildingTexture = renderer->buildingNormalTexture = 0;
 }
 
 TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
     Plate block(0.0f, 0.5f, 5.0f, 1.0f, 1.0f, 1.0f, false, false);
-    PlateRenderer* renderer = PlateRenderer::instance;
+    PlateRenderer* renderer = &this->renderer();
     for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE2}) {
         glActiveTexture(unit);
         glBindTexture(GL_TEXTURE_2D, 0);
@@ -231,90 +231,14 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
 }
 
 // A GL error standing when the vertex buffer is checked aborts the renderer:
-// the plate is not made and the next plate tries again.
+// none is kept and the next track builds it.
 TEST_F(GLPlate, FailedBufferCheckLeavesNoRendererBehind) {
     glEnable(0xFFFF);  // leaves GL_INVALID_ENUM pending
-    EXPECT_THROW(Plate(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false), Orvo3D::LoggedException);
+    EXPECT_THROW(PlateRenderer(), Orvo3D::LoggedException);
     EXPECT_EQ(PlateRenderer::instance, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to init plate: VBO generation"), 1);
 
-    Plate plate(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
+    seedTrackRandom(kTrackSeed);
+    Track track;
     EXPECT_NE(PlateRenderer::instance, nullptr);
-}
-
-TEST(PlateBoxes, OverlapCountsTouchingAndNeedsAllThreeAxes) {
-    struct Case {
-        const char* name;
-        glm::vec3 centreB;
-        glm::vec3 sizeB;
-        bool overlap;
-    };
-    // Box A: centre 0, size 2 (spans -1 .. 1 on every axis).
-    const Case cases[] = {
-        {"same box", {0, 0, 0}, {2, 2, 2}, true},
-        {"inside", {0.25f, -0.25f, 0}, {0.5f, 0.5f, 0.5f}, true},
-        {"touching face", {2, 0, 0}, {2, 2, 2}, true},
-        {"touching edge", {2, 2, 0}, {2, 2, 2}, true},
-        {"touching corner", {-2, -2, 2}, {2, 2, 2}, true},
-        {"apart on x", {2.0625f, 0, 0}, {2, 2, 2}, false},
-        {"apart on y only", {0, -3, 0}, {2, 2, 2}, false},
-        {"apart on z only", {0, 0, 1.5f}, {2, 2, 0.5f}, false},
-        {"overlapping on z only", {3, 3, 0}, {2, 2, 2}, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(boxesOverlap({0, 0, 0}, {2, 2, 2}, c.centreB, c.sizeB), c.overlap);
-        EXPECT_EQ(boxesOverlap(c.centreB, c.sizeB, {0, 0, 0}, {2, 2, 2}), c.overlap);
-    }
-}
-
-TEST_F(GLPlateCollision, EachKindWithItsCorrectionAndPriority) {
-    // A block spanning x -1 .. 1, y 0 .. 1, z 19 .. 21, and a floor plate
-    // whose top is at y -0.535.
-    Plate block(0.0f, 0.5f, 20.0f, 2.0f, 1.0f, 2.0f, false, false);
-    Plate floorPlate(0.0f, -0.635f, 0.0f, 3.0f, 0.2f, 20.0f, true, false);
-    // A plate with its top exactly at y 0, for contact by touching alone.
-    Plate slab(0.0f, -0.5f, 0.0f, 4.0f, 1.0f, 4.0f, true, false);
-
-    struct Case {
-        const char* name;
-        const Plate* plate;
-        glm::vec3 oldCentre;
-        glm::vec3 delta;
-        CollisionKind kind;
-        glm::vec3 result;
-    };
-    const Case cases[] = {
-        {"landing on the floor", &floorPlate, {0, 0, 5}, {0, -0.1f, 0.5f}, CollisionKind::Top, {0, -0.035f, 5.5f}},
-        {"rising into a floor from below lifts onto it", &floorPlate, {0, -1.1f, 5}, {0, 0.2f, 0},
-         CollisionKind::Top, {0, -0.035f, 5}},
-        {"resting exactly on the top face touches", &slab, {0, 0.49f, 1}, {0, 0, 0}, CollisionKind::Top,
-         {0, 0.5f, 1}},
-        {"a hair above the top face", &slab, {0, 0.4901f, 1}, {0, 0, 0}, CollisionKind::None, {0, 0.4901f, 1}},
-        {"forward into the near face", &block, {0, 0.5f, 18.2f}, {0, 0, 0.1f}, CollisionKind::Front,
-         {0, 0.5f, 18.24f}},
-        {"forward into a floor's near face is still front", &floorPlate, {0, -0.6f, -11.0f}, {0, 0, 0.5f},
-         CollisionKind::Front, {0, -0.6f, -10.76f}},
-        {"moving right into the left face", &block, {-1.55f, 0.5f, 20}, {0.1f, 0, 0}, CollisionKind::LeftSide,
-         {-1.53f, 0.5f, 20}},
-        {"moving left into the right face", &block, {1.55f, 0.5f, 20}, {-0.1f, 0, 0}, CollisionKind::RightSide,
-         {1.53f, 0.5f, 20}},
-        {"sideways and forward at a corner resolves sideways", &block, {-1.55f, 0.5f, 18.2f}, {0.1f, 0, 0.1f},
-         CollisionKind::LeftSide, {-1.53f, 0.5f, 18.3f}},
-        {"no contact", &block, {5, 0.5f, 20}, {0.1f, 0, 0.1f}, CollisionKind::None, {5.1f, 0.5f, 20.1f}},
-        {"contact no single axis explains", &block, {-1.55f, 1.6f, 20}, {0.1f, -0.2f, 0}, CollisionKind::None,
-         {-1.45f, 1.4f, 20}},
-        {"vertical wins over forward and sideways", &block, {0, 0.5f, 20}, {0.1f, 0, 0.1f}, CollisionKind::Top,
-         {0.1f, 1.5f, 20.1f}},
-        {"forward wins over sideways", &block, {-0.5f, 0.5f, 18.2f}, {0.1f, 0, 0.1f}, CollisionKind::Front,
-         {-0.4f, 0.5f, 18.24f}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CollisionResult r = resolveCollision(*c.plate, c.oldCentre, kShip, c.delta);
-        EXPECT_EQ(r.kind, c.kind);
-        EXPECT_NEAR(r.x, c.result.x, 1e-5f);
-        EXPECT_NEAR(r.y, c.result.y, 1e-5f);
-        EXPECT_NEAR(r.z, c.result.z, 1e-5f);
-    }
 }

@@ -227,7 +227,7 @@ TEST_F(GLGameUpdate, BackAndJumpPendingTogetherPauseAndResumeInOneUpdate) {
 
 TEST_F(GLGameUpdate, ResetStartsTheSameRoadUnpaused) {
     std::vector<glm::vec3> first;
-    for (const Plate* plate : game->track->plates) first.push_back(plate->position);
+    for (const auto& plate : game->track->plates) first.push_back(plate->position);
     tap({Action::Back});
     game->update(kFrameDt);
     ASSERT_TRUE(game->paused);

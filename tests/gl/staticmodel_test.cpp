@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include <stb_image_write.h>
 
 #include "game/gameloop.h"
+#include "game/player.h"
 #include "orvo3d/hash.h"
 #include "orvo3d/log.h"
 #include "orvo3d/staticmodel.h"
@@ -33,76 +35,29 @@ const glm::vec3 kSky{0.58f, 0.67f, 0.83f};
 
 // The shadow map as the game's Game() sets it up.
 struct ShadowMap {
-    GLuint framebuffer = 0;
-    GLuint texture = 0;
-    ShadowMap() { createShadowMap(framebuffer, texture); }
-    ~ShadowMap() {
-        glDeleteTextures(1, &texture);
-        glDeleteFramebuffers(1, &framebuffer);
-    }
-    bool complete() {
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        return ok;
-    }
+    GlFramebuffer framebuffer;
+    GlTexture texture;
+    bool complete = createShadowMap(framebuffer, texture);
 };
 
-// Draws the model in the current pass the way the player's ship is drawn.
-void drawModel(StaticModel& model, const glm::mat4& transform, float ticks) {
-    glBindBuffer(GL_ARRAY_BUFFER, model.vbo);
-    glBindVertexArray(model.vao);
-    const bool shadow = isShadowPass();
-    Shader& shader = shadow ? *model.shadowShader : *model.staticShader;
-    glUseProgram(shader.program);
-    if (!shadow) {
-        glm::vec3 light = lightPosition();
-        glm::vec3 camera = cameraPosition();
-        glm::mat4 view = viewMatrix();
-        glm::mat4 projection = projectionMatrix();
-        glUniform3fv(shader.uniformLocation(UNIFORM("lightPosition")), 1, &light[0]);
-        glUniform3fv(shader.uniformLocation(UNIFORM("camPosition")), 1, &camera[0]);
-        glUniform1f(shader.uniformLocation(UNIFORM("ticks")), ticks);
-        glUniformMatrix4fv(shader.uniformLocation(UNIFORM("view")), 1, GL_FALSE, &view[0][0]);
-        glUniformMatrix4fv(shader.uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &projection[0][0]);
-    }
-    glm::mat4 lightSpace = lightSpaceMatrix();
-    glUniformMatrix4fv(shader.uniformLocation(UNIFORM("lightSpaceMatrix")), 1, GL_FALSE, &lightSpace[0][0]);
-    glUniformMatrix4fv(shader.uniformLocation(UNIFORM("model")), 1, GL_FALSE, &transform[0][0]);
-    for (const StaticModelPart& part : model.parts) {
-        if (!shadow) {
-            int override = part.materialNameHash == hashName("Fire") ? 1 : part.materialNameHash == hashName("NearFire") ? 2 : 0;
-            glUniform1i(shader.uniformLocation(UNIFORM("colorOverride")), override);
-            if (part.hasTexture) {
-                glActiveTexture(GL_TEXTURE1);
-                glBindTexture(GL_TEXTURE_2D, part.texture);
-                glUniform1i(shader.uniformLocation(UNIFORM("inputTexture")), 1);
-            }
-        }
-        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(3 * part.firstFace), static_cast<GLsizei>(3 * part.faceCount));
-    }
-    glActiveTexture(GL_TEXTURE0);
+// The ship as the game flies it, resting level on the road at x; its model
+// is drawn at shipAt(x).
+std::unique_ptr<Player> restingShip(float x, float ticks) {
+    auto ship = std::make_unique<Player>();
+    ship->x = x;
+    ship->y = -0.035f;
+    ship->inAir = false;
+    ship->time = ticks;
+    return ship;
 }
 
 // One frame as the game renders it: the shadow pass into the shadow map,
-// then the main pass over the sky colour.
-void renderFrame(StaticModel& model, ShadowMap& shadowMap, const glm::mat4& transform, float ticks) {
-    glCullFace(GL_FRONT);
-    glViewport(0, 0, kShadowSize, kShadowSize);
-    glBindFramebuffer(GL_FRAMEBUFFER, shadowMap.framebuffer);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    beginShadowPass();
-    drawModel(model, transform, ticks);
-
-    glViewport(0, 0, kWidth, kHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(kSky.r, kSky.g, kSky.b, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, shadowMap.texture);
-    glCullFace(GL_BACK);
-    endShadowPass();
-    drawModel(model, transform, ticks);
+// then the main pass over the sky colour, each drawing the ship.
+void renderFrame(Player& ship, ShadowMap& shadowMap) {
+    setUpShadowPass(shadowMap.framebuffer);
+    ship.render();
+    setUpMainPass(shadowMap.texture);
+    ship.render();
     glFinish();
 }
 
@@ -183,12 +138,11 @@ TEST_F(GLShip, LoadedShipHasItsMeshesPartsAndImages) {
 }
 
 TEST_F(GLShip, DrawnInBothPassesWhereTheCameraSeesIt) {
-    StaticModel model("data/ship");
     ShadowMap shadowMap;
-    ASSERT_TRUE(shadowMap.complete());
+    ASSERT_TRUE(shadowMap.complete);
 
     for (float x : {-1.2f, 1.2f}) {
-        renderFrame(model, shadowMap, shipAt(x), 3.0f);
+        renderFrame(*restingShip(x, 3.0f), shadowMap);
         glm::ivec2 here = toPixel(glm::vec3(shipAt(x) * glm::vec4(kHullPoint, 1.0f)));
         glm::ivec2 mirror = toPixel(glm::vec3(shipAt(-x) * glm::vec4(kHullPoint, 1.0f)));
         EXPECT_FALSE(isSky(ctx.pixel(here.x, here.y))) << "ship missing at x = " << x;
@@ -207,14 +161,14 @@ TEST_F(GLShip, DrawnInBothPassesWhereTheCameraSeesIt) {
         EXPECT_LT(depth, 0.999f) << "no ship in the shadow map at x = " << x;
         EXPECT_EQ(farDepth, 1.0f);
     }
-    renderFrame(model, shadowMap, shipAt(0.0f), 3.0f);
+    renderFrame(*restingShip(0.0f, 3.0f), shadowMap);
     keepScreenshot(ctx, "ship.png");
     EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
 }
 
 TEST_F(GLShip, FlamesFlickerWithTicksWhileTheHullStaysPut) {
-    StaticModel model("data/ship");
     ShadowMap shadowMap;
+    auto ship = restingShip(0.0f, 1.0f);
     const glm::mat4 transform = shipAt(0.0f);
 
     // A small block of pixels around each flame centre and one on a nacelle.
@@ -226,10 +180,11 @@ TEST_F(GLShip, FlamesFlickerWithTicksWhileTheHullStaysPut) {
         }
         return block;
     };
-    renderFrame(model, shadowMap, transform, 1.0f);
+    renderFrame(*ship, shadowMap);
     std::vector<glm::ivec3> flameA = sample(kFlamePoints[0]), flameB = sample(kFlamePoints[1]);
     std::vector<glm::ivec3> nacelle = sample(kNacellePoint);
-    renderFrame(model, shadowMap, transform, 2.7f);
+    ship->time = 2.7f;
+    renderFrame(*ship, shadowMap);
     std::vector<glm::ivec3> flameA2 = sample(kFlamePoints[0]), flameB2 = sample(kFlamePoints[1]);
     EXPECT_EQ(sample(kNacellePoint), nacelle) << "the thruster must not change with ticks";
 

@@ -23,34 +23,17 @@ const glm::vec3 kSky(0.58f, 0.67f, 0.83f);
 
 // The shadow map exactly as the game sets it up.
 struct ShadowMap {
-    ShadowMap() { complete = createShadowMap(framebuffer, depthTexture); }
-    ~ShadowMap() {
-        glDeleteTextures(1, &depthTexture);
-        glDeleteFramebuffers(1, &framebuffer);
-    }
-    GLuint framebuffer = 0;
-    GLuint depthTexture = 0;
-    bool complete = false;
+    GlFramebuffer framebuffer;
+    GlTexture depthTexture;
+    bool complete = createShadowMap(framebuffer, depthTexture);
 };
 
 // One frame of the game's two passes with only the road in the scene.
 // castShadows false leaves the map cleared, so nothing is in shadow.
 void renderFrame(Track& track, const ShadowMap& shadow, glm::vec3 clear, bool castShadows = true) {
-    glCullFace(GL_FRONT);
-    glViewport(0, 0, 4096, 4096);
-    glBindFramebuffer(GL_FRAMEBUFFER, shadow.framebuffer);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    beginShadowPass();
+    setUpShadowPass(shadow.framebuffer);
     if (castShadows) track.render();
-
-    glViewport(0, 0, windowWidth, windowHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(clear.r, clear.g, clear.b, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, shadow.depthTexture);
-    glCullFace(GL_BACK);
-    endShadowPass();
+    setUpMainPass(shadow.depthTexture, clear);
     track.render();
     glFinish();
 }
@@ -134,7 +117,7 @@ TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
     const glm::vec3 far(2.5f, -0.535f, 2.5f - 91.0f);
     ASSERT_GT(glm::distance(far, cameraPosition()), 90.0f);
     bool covered = false;
-    for (const Plate* p : track.plates) {
+    for (const auto& p : track.plates) {
         Box b = renderBox(*p, track.distance);
         covered |= p->isFloor && far.x > b.lo.x && far.x < b.hi.x && far.z > b.lo.z && far.z < b.hi.z;
     }
@@ -153,7 +136,7 @@ TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
         for (float x = -9.5f; x <= 9.5f; x += 0.25f) {
             glm::vec3 point(x, -2.0f, z);
             bool hidden = false;
-            for (const Plate* p : track.plates) hidden |= segmentHits(cameraPosition(), point, renderBox(*p, 0.0f), 0.1f);
+            for (const auto& p : track.plates) hidden |= segmentHits(cameraPosition(), point, renderBox(*p, 0.0f), 0.1f);
             if (hidden) continue;
             glm::ivec2 px = toPixel(point);
             if (px.x < 2 || px.y < 2 || px.x >= windowWidth - 2 || px.y >= windowHeight - 2) continue;
@@ -190,7 +173,7 @@ TEST_F(GLTrackRender, ShadowPassDarkensTheRoadBehindCasters) {
     // A block on the first floor plate, just ahead of the ship: the light
     // comes from the right, above and behind, so its shadow falls onto the
     // road to its left and further ahead.
-    track.plates.push_back(new Plate(1.0f, 0.52f, 5.0f, 0.8f, 2.0f, 0.8f, false, false));
+    track.plates.push_back(std::make_unique<Plate>(1.0f, 0.52f, 5.0f, 0.8f, 2.0f, 0.8f, false, false));
     const Plate& block = *track.plates.back();
 
     renderFrame(track, shadow, kSky, false);

@@ -7,6 +7,7 @@
 
 #include "game/plate.h"
 #include "game/track.h"
+#include "logic/road_values.h"
 #include "orvo3d/log.h"
 #include "road_fixture.h"
 #include "support/sandbox.h"
@@ -15,249 +16,46 @@ namespace {
 
 class GLTrack : public RoadGlTest {};
 
-enum class Kind { Floor, Block, Pillar };
-
-Kind kindOf(const Plate& plate) {
-    if (plate.isFloor) return Kind::Floor;
-    return plate.isPillar ? Kind::Pillar : Kind::Block;
-}
-
-const char* kindName(Kind kind) { return kind == Kind::Floor ? "floor" : kind == Kind::Block ? "block" : "pillar"; }
-
-struct PlateValues {
-    Kind kind;
-    glm::vec3 position;
-    glm::vec3 size;
-};
-
-std::vector<PlateValues> snapshot(const Track& track) {
-    std::vector<PlateValues> out;
-    for (const Plate* plate : track.plates) out.push_back({kindOf(*plate), plate->position, plate->size});
-    return out;
-}
-
 std::unique_ptr<Track> newSeededTrack() {
     seedTrackRandom(kTrackSeed);
     return std::make_unique<Track>();
 }
 
-// "Rounded to 4 decimals": within half a unit of the fourth decimal.
-void expectRounded(glm::vec3 actual, glm::vec3 listed) {
-    for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(actual[axis], listed[axis], 0.00005f + 1e-6f) << "axis " << axis;
-}
-
-bool inside(float inner, float innerSize, float outer, float outerSize) {
-    const float eps = 1e-3f;
-    return inner - innerSize / 2 >= outer - outerSize / 2 - eps && inner + innerSize / 2 <= outer + outerSize / 2 + eps;
-}
-
 }  // namespace
 
-TEST_F(GLTrack, NewTrackFromTheSeedIsTheKnownRoad) {
+// A new Track builds the plates' renderer and lays exactly the road of the
+// road functions, drawing from the process-wide generator.
+TEST_F(GLTrack, LaysTheRoadOfTheRoadFunctions) {
+    ASSERT_EQ(PlateRenderer::instance, nullptr);
     auto track = newSeededTrack();
-    EXPECT_EQ(track->distance, 0.0f);
-    EXPECT_NEAR(track->frontier, 210.45f, 1e-4f);
-    ASSERT_EQ(track->plates.size(), 18u);
+    EXPECT_NE(PlateRenderer::instance, nullptr);
 
-    const PlateValues listed[] = {
-        {Kind::Floor, {0, -0.635f, 0}, {3, 0.2f, 20}},
-        {Kind::Floor, {-1.38f, -0.635f, 22.25f}, {2.1333f, 0.2f, 24.5f}},
-        {Kind::Pillar, {-2.44f, 0, 36.7f}, {1, 6, 1}},
-        {Kind::Floor, {1.54f, -0.635f, 51.35f}, {4.9333f, 0.2f, 24.9f}},
-        {Kind::Floor, {0.98f, -0.635f, 71.95f}, {2.5333f, 0.2f, 16.3f}},
-        {Kind::Block, {1.1273f, 0.22f, 74.9492f}, {1.06f, 1.4f, 9.78f}},
-        {Kind::Floor, {0.76f, -0.635f, 89.7f}, {4.4f, 0.2f, 19.2f}},
-        {Kind::Block, {-0.0244f, 0.2575f, 83.8632f}, {2.28f, 1.475f, 3.84f}},
-        {Kind::Floor, {1.75f, -0.635f, 102.3f}, {2.8f, 0.2f, 6.0f}},
-        {Kind::Block, {1.9388f, 0.395f, 102.732f}, {0.44f, 1.75f, 3.6f}},
-    };
-    std::vector<PlateValues> plates = snapshot(*track);
-    for (std::size_t i = 0; i < std::size(listed); ++i) {
-        SCOPED_TRACE(testing::Message() << "plate " << i << " (" << kindName(listed[i].kind) << ")");
-        EXPECT_EQ(plates[i].kind, listed[i].kind);
-        expectRounded(plates[i].position, listed[i].position);
-        expectRounded(plates[i].size, listed[i].size);
+    TrackRandom random;
+    random.seed(kTrackSeed);
+    float frontier = kRoadStart;
+    PlateList plates;
+    layFirstPlate(plates);
+    generateRoad(random, 0.0f, frontier, plates);
+    EXPECT_EQ(track->frontier, frontier);
+    EXPECT_EQ(trackRandom().state, random.state);
+    std::vector<PlateValues> expected = snapshot(plates);
+    std::vector<PlateValues> laid = snapshot(track->plates);
+    ASSERT_EQ(laid.size(), expected.size());
+    for (std::size_t i = 0; i < laid.size(); ++i) {
+        EXPECT_EQ(laid[i].kind, expected[i].kind) << i;
+        EXPECT_EQ(laid[i].position, expected[i].position) << i;
+        EXPECT_EQ(laid[i].size, expected[i].size) << i;
     }
-    int floors = 0, blocks = 0, pillars = 0;
-    for (const PlateValues& p : plates) {
-        floors += p.kind == Kind::Floor;
-        blocks += p.kind == Kind::Block;
-        pillars += p.kind == Kind::Pillar;
-    }
-    EXPECT_EQ(floors, 12);
-    EXPECT_EQ(blocks, 5);
-    EXPECT_EQ(pillars, 1);
-    // The last floor plate ends at the frontier.
-    const Plate* last = nullptr;
-    for (const Plate* p : track->plates) {
-        if (p->isFloor) last = p;
-    }
-    EXPECT_FLOAT_EQ(last->position.z + last->size.z * 0.5f, track->frontier);
+
+    // Its generation goes on from there the same way.
+    track->distance = 700.0f;
+    track->cullAndGenerate();
+    cullRoad(700.0f, plates);
+    generateRoad(random, 700.0f, frontier, plates);
+    EXPECT_EQ(track->frontier, frontier);
+    ASSERT_EQ(track->plates.size(), plates.size());
+    for (std::size_t i = 0; i < plates.size(); ++i) EXPECT_EQ(track->plates[i]->position, plates[i]->position) << i;
     EXPECT_EQ(readLog(), "");
-}
-
-TEST_F(GLTrack, ReseededTracksAreIdenticalAndTheSeedMatters) {
-    auto first = newSeededTrack();
-    std::vector<PlateValues> a = snapshot(*first);
-    first.reset();
-    auto second = newSeededTrack();
-    std::vector<PlateValues> b = snapshot(*second);
-    ASSERT_EQ(a.size(), b.size());
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(a[i].kind, b[i].kind);
-        EXPECT_EQ(a[i].position, b[i].position);
-        EXPECT_EQ(a[i].size, b[i].size);
-    }
-    // Without the reseed the generator goes on and the road differs.
-    Track third;
-    std::vector<PlateValues> c = snapshot(third);
-    bool differs = c.size() != a.size();
-    for (std::size_t i = 1; !differs && i < c.size(); ++i) differs = c[i].position != a[i].position;
-    EXPECT_TRUE(differs);
-}
-
-TEST_F(GLTrack, CullingKeepsAPlateExactlyFiveUnitsBehind) {
-    auto track = newSeededTrack();
-    std::vector<const Plate*> before(track->plates.begin(), track->plates.end());
-    // The first plate ends at z 10.
-    track->distance = 15.0f;
-    track->cullAndGenerate();
-    ASSERT_FALSE(track->plates.empty());
-    EXPECT_EQ(track->plates.front(), before[0]);
-
-    track->distance = std::nextafter(15.0f, 16.0f);
-    track->cullAndGenerate();
-    // Only the first plate went; the rest kept their order.
-    ASSERT_GE(track->plates.size(), before.size() - 1);
-    for (std::size_t i = 1; i < before.size(); ++i) EXPECT_EQ(track->plates[i - 1], before[i]);
-}
-
-TEST_F(GLTrack, CullingRemovesEverythingBehindAndKeepsOrder) {
-    auto track = newSeededTrack();
-    // At 60 every plate ending before z 55 goes, whatever its kind: the fixed
-    // plate, the floor ending at 34.5 and the pillar at 36.7.
-    track->distance = 60.0f;
-    track->cullAndGenerate();
-    float lastFloorZ = -1e9f;
-    for (const Plate* p : track->plates) {
-        EXPECT_GE(p->position.z + p->size.z * 0.5f + 5.0f, 60.0f);
-        if (p->isFloor) {
-            EXPECT_GT(p->position.z, lastFloorZ);
-            lastFloorZ = p->position.z;
-        }
-    }
-    EXPECT_NEAR(track->plates.front()->position.z, 51.35f, 1e-4f);
-    EXPECT_GE(track->frontier, 260.0f);
-}
-
-TEST_F(GLTrack, FromDistance1200EveryFloorPlateHasABlock) {
-    auto track = newSeededTrack();
-    auto floorsWithoutBlock = [&] {
-        int count = 0;
-        for (std::size_t i = 0; i < track->plates.size(); ++i) {
-            const Plate* p = track->plates[i];
-            if (!p->isFloor) continue;
-            bool block = i + 1 < track->plates.size() && kindOf(*track->plates[i + 1]) == Kind::Block;
-            count += !block;
-        }
-        return count;
-    };
-
-    // Just below 1200 half the floor plates stay bare.
-    track->distance = 1199.0f;
-    track->cullAndGenerate();
-    int newPlates = static_cast<int>(track->plates.size());
-    ASSERT_GT(newPlates, 10);
-    EXPECT_GT(floorsWithoutBlock(), 0);
-
-    // Only plates made from here on are checked.
-    for (Plate* p : track->plates) delete p;
-    track->plates.clear();
-    track->distance = 1200.0f;
-    track->cullAndGenerate();
-    track->distance = 2400.0f;
-    track->cullAndGenerate();
-    EXPECT_GE(track->frontier, 2600.0f);
-    EXPECT_EQ(floorsWithoutBlock(), 0);
-    for (std::size_t i = 0; i + 1 < track->plates.size(); ++i) {
-        const Plate* floor = track->plates[i];
-        if (!floor->isFloor) continue;
-        const Plate* block = track->plates[i + 1];
-        SCOPED_TRACE(testing::Message() << "floor at z " << floor->position.z);
-        EXPECT_TRUE(inside(block->position.x, block->size.x, floor->position.x, floor->size.x));
-        EXPECT_TRUE(inside(block->position.z, block->size.z, floor->position.z, floor->size.z));
-        EXPECT_NEAR(block->position.y - block->size.y * 0.5f, -0.48f, 1e-5f);
-    }
-}
-
-TEST_F(GLTrack, LongRoadKeepsItsShape) {
-    auto track = newSeededTrack();
-    std::vector<PlateValues> all = snapshot(*track);
-    // Generate in steps as the game does, collecting every plate once: new
-    // plates are appended after the newest one, which is far ahead and never
-    // culled.
-    for (float d = 150.0f; d <= 10000.0f; d += 150.0f) {
-        const Plate* newest = track->plates.back();
-        track->distance = d;
-        track->cullAndGenerate();
-        auto it = std::find(track->plates.begin(), track->plates.end(), newest);
-        ASSERT_NE(it, track->plates.end());
-        for (++it; it != track->plates.end(); ++it) all.push_back({kindOf(**it), (*it)->position, (*it)->size});
-        // Nothing stays more than 5 units behind the distance.
-        for (const Plate* p : track->plates) ASSERT_GE(p->position.z + p->size.z * 0.5f + 5.0f, d);
-    }
-    ASSERT_GT(all.size(), 500u);
-
-    const PlateValues* previousFloor = nullptr;
-    int gaps = 0, pillars = 0;
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const PlateValues& p = all[i];
-        SCOPED_TRACE(testing::Message() << "plate " << i << " at z " << p.position.z);
-        switch (p.kind) {
-            case Kind::Floor: {
-                EXPECT_FLOAT_EQ(p.position.y, -0.635f);
-                EXPECT_GE(p.position.x, -3.0f);
-                EXPECT_LE(p.position.x, 3.0f);
-                EXPECT_GE(p.size.x, 2.0f);
-                EXPECT_LE(p.size.x, 5.27f);
-                EXPECT_GE(p.size.z, 5.0f);
-                EXPECT_LE(p.size.z, 24.91f);
-                if (previousFloor != nullptr) {
-                    float start = p.position.z - p.size.z * 0.5f;
-                    float end = previousFloor->position.z + previousFloor->size.z * 0.5f;
-                    float gap = start - end;
-                    // Either seamless or a gap of 2 .. 6.95.
-                    bool seamless = std::fabs(gap) < 2e-3f;
-                    EXPECT_TRUE(seamless || (gap > 1.99f && gap < 6.96f)) << "gap " << gap;
-                    gaps += !seamless;
-                }
-                previousFloor = &p;
-                break;
-            }
-            case Kind::Pillar: {
-                ++pillars;
-                EXPECT_EQ(p.size, glm::vec3(1.0f, 6.0f, 1.0f));
-                EXPECT_EQ(p.position.y, 0.0f);
-                // Stands in the gap before the next floor plate.
-                ASSERT_LT(i + 1, all.size());
-                ASSERT_EQ(all[i + 1].kind, Kind::Floor);
-                float nextStart = all[i + 1].position.z - all[i + 1].size.z * 0.5f;
-                float prevEnd = previousFloor->position.z + previousFloor->size.z * 0.5f;
-                EXPECT_NEAR(p.position.z, (prevEnd + nextStart) * 0.5f, 2e-3f);
-                break;
-            }
-            case Kind::Block:
-                ASSERT_NE(previousFloor, nullptr);
-                EXPECT_EQ(&all[i - 1], previousFloor);
-                EXPECT_TRUE(inside(p.position.x, p.size.x, previousFloor->position.x, previousFloor->size.x));
-                EXPECT_TRUE(inside(p.position.z, p.size.z, previousFloor->position.z, previousFloor->size.z));
-                break;
-        }
-    }
-    // One segment in eight has a gap, one gap in three a pillar.
-    EXPECT_GT(gaps, 20);
-    EXPECT_GT(pillars, 3);
-    EXPECT_LT(pillars, gaps);
 }
 
 TEST_F(GLTrack, CullAndGenerateRunsOnEvery50thUpdateOfTheProcess) {
