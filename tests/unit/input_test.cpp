@@ -168,6 +168,4 @@ TEST_F(Keys, LaterPressSteersUntilReleased) {
     glfwTerminate();
 }
 
-TEST_F(Keys, InstanceIsOneObject) { EXPECT_EQ(&Input::instance(), &Input::instance()); }
-
 }  // namespace
