@@ -1,8 +1,8 @@
 """Looking at the game's window from outside: grabbing its pixels from the X
 server, sending it keys with xdotool, and where the game's texts must appear.
 
-Used by play_session.py, frame_wait.sh and scripts/measure-startup. Needs python3-numpy and
-libX11 (which GLFW needs anyway)."""
+Used by play_session.py, frame_wait.sh and scripts/measure-startup. Needs
+python3-numpy and libX11 (which GLFW needs anyway)."""
 
 import ctypes
 import ctypes.util
