@@ -1,8 +1,8 @@
 """Looking at the game's window from outside: grabbing its pixels from the X
 server, sending it keys with xdotool, and where the game's texts must appear.
 
-Used by play_session.py and scripts/measure-startup. Needs python3-numpy and
-libX11 (which GLFW needs anyway)."""
+Used by play_session.py, frame_wait.sh and scripts/measure-startup. Needs
+python3-numpy and libX11 (which GLFW needs anyway)."""
 
 import ctypes
 import ctypes.util
@@ -202,6 +202,27 @@ class Text:
 
     def __repr__(self):
         return repr(self.text)
+
+
+# The menu's title: the first frame the game draws shows it.
+MENU_TITLE = Text("Vimbrot", 960, 570, 224, rgb255(0.2, 0.5, 0.26))
+
+
+def wait_for_title(display, window, timeout, alive=lambda: True, poll=0.005):
+    """Waits until the window shows the menu's title in its colour; returns
+    False when the timeout passes or alive() turns false first. Only the
+    title's box is read, so a poll costs well under a millisecond and takes
+    little from the game it watches."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline and alive():
+        size = display.size(window)
+        if size:
+            x0, x1, y0, y1 = MENU_TITLE.pixel_box(*size)
+            rgb = display.grab(window, int(x0), int(y0), int(x1 - x0), int(y1 - y0))
+            if rgb is not None and solid(color_mask(rgb, MENU_TITLE.color)).sum() > 0.1 * rgb.shape[0] * rgb.shape[1]:
+                return True
+        time.sleep(poll)
+    return False
 
 
 def color_mask(rgb, color, tolerance=1.0):

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The game built inside another project (add_subdirectory): tests/embed is a
+# throwaway parent that carries this tree as a subfolder and adds a program
+# of its own. The parent configures and builds; the game library holds no
+# process entry; our tests and build type stay out of the parent's build;
+# and the parent's program, started in an empty working directory, finds the
+# embedded data byte for byte.
+# Usage: embed_build.sh <vimbrot executable> <source dir>
+set -euo pipefail
+
+src=$(realpath "$2")
+
+command -v cmake >/dev/null || { echo "skipped: cmake is not installed"; exit 77; }
+command -v nm >/dev/null || { echo "skipped: nm is not installed (binutils)"; exit 77; }
+
+work=$(mktemp -d /tmp/vimbrot-embed-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# ccache (the game uses it when it is there) keys on paths relative to the
+# throwaway tree, so a second run compiles nothing.
+export CCACHE_BASEDIR=$work CCACHE_NOHASHDIR=1
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+build=$work/build
+cmake -S "$src/tests/embed" -B "$build" "${generator[@]}" -DVIMBROT_DIR="$src" >"$work/configure.txt" 2>&1 ||
+  { cat "$work/configure.txt"; fail "the parent project does not configure"; }
+nice cmake --build "$build" -j2 >"$work/build.txt" 2>&1 ||
+  { tail -40 "$work/build.txt"; fail "the parent project does not build"; }
+echo "the parent project configured and built (game, its libraries and the parent's consumer)"
+
+[ -x "$build/vimbrot/vimbrot" ] || fail "no game executable in the parent's build"
+if nm --defined-only "$build/vimbrot/libgame.a" | grep -qwE '[TtWw] main$'; then
+  fail "libgame.a defines main: the process entry was compiled into the game library"
+fi
+[ ! -e "$build/vimbrot/tests" ] || fail "the game's tests were configured inside the parent project"
+grep -qx 'CMAKE_BUILD_TYPE:STRING=' "$build/CMakeCache.txt" ||
+  fail "the game set the parent's build type: $(grep '^CMAKE_BUILD_TYPE' "$build/CMakeCache.txt")"
+
+# Every file under shaders/ and data/ must be in the table; a sample of
+# names (text and binary, small and large) must come back byte for byte.
+count=$(cd "$src" && find shaders data -type f | wc -l)
+mkdir "$work/empty"
+(cd "$work/empty" && "$build/consumer" "$src" "$count" shaders/track.vert shaders/static.frag data/ship.glb data/music.mp3) ||
+  fail "the parent's program did not get the embedded data"
+[ -z "$(ls -A "$work/empty")" ] || fail "the consumer wrote to its working directory: $(ls -A "$work/empty")"
+echo "PASS: the game builds inside another project and its data is embedded"
