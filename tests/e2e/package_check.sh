@@ -144,6 +144,7 @@ if dpkg-query -W -f='${Status}' vimbrot 2>/dev/null | grep -q "installed"; then 
 left=0
 while read -r path; do
   [ -e "$path" ] || continue
+  [ "$path" != "/." ] || continue
   if [ -d "$path" ] && grep -qx "$path" "$work/existed.txt"; then continue; fi  # shared directory
   echo "left behind: $path"
   left=1
