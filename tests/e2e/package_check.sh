@@ -19,6 +19,17 @@ for tool in cpack apt-get dpkg dpkg-deb lintian appstreamcli desktop-file-valida
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 [ -f "$build/CPackConfig.cmake" ] || { echo "skipped: $build has no CPackConfig.cmake"; exit 77; }
+# The package is made from a release build; a sanitizer build is not one
+# (and its instrumented session runs in the other end-to-end tests).
+if grep -qx 'VIMBROT_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" 2>/dev/null; then
+  echo "skipped: $build is a sanitizer build, which is not packaged"
+  exit 77
+fi
+# Slimmed systems tell dpkg to drop manual pages and documents on install.
+if grep -rhs '^path-exclude' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d/ | grep -q '/usr/share/\(man\|doc\)'; then
+  echo "skipped: dpkg is set to leave out /usr/share/man or /usr/share/doc (path-exclude in /etc/dpkg)"
+  exit 77
+fi
 if dpkg-query -W -f='${Status}' vimbrot 2>/dev/null | grep -q "installed"; then
   echo "skipped: vimbrot is installed on this machine; the test would remove it"
   exit 77
