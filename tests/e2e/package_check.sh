@@ -6,8 +6,9 @@
 # metainfo, desktop entry, icons), the installed /usr/games/vimbrot plays the
 # whole end-to-end session, and after apt-get purge nothing of it is left.
 # Usage: package_check.sh <vimbrot executable> <source dir>
-# Needs root; skipped otherwise, and when vimbrot is already installed (the
-# test would remove the player's copy).
+# Needs root; skipped otherwise, when vimbrot is already installed (the test
+# would remove the player's copy), in a sanitizer build, and where dpkg is
+# set to leave out manual pages.
 set -euo pipefail
 
 exe=$(realpath "$1")
