@@ -1,16 +1,21 @@
-// Makes data/icon.png: the 256 x 256 window and desktop icon. A small ship
-// over a receding road of plates, against a starry sky. Deterministic.
+// Makes data/icon.png, the 256 x 256 window and desktop icon, and the 48 x 48
+// and 128 x 128 icons of the package (packaging/icons/vimbrot-N.png): a small
+// ship over a receding road of plates, against a starry sky. The art is drawn
+// in a 256-unit square and scaled to each size, not resampled from the big
+// image, so the small icons stay sharp. Deterministic.
+// Usage: make_icon [icon.png [icons-dir]]
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include <stb_image_write.h>
 
 namespace {
 
-constexpr int kSize = 256;
+constexpr int kArt = 256;   // the art's own square
 constexpr int kSamples = 4;  // per axis, for smooth edges
 
 struct Color {
@@ -18,10 +23,11 @@ struct Color {
 };
 
 struct Image {
-    std::vector<float> rgba = std::vector<float>(kSize * kSize * 4, 0.0f);
+    int size;
+    std::vector<float> rgba = std::vector<float>(size_t(size) * size * 4, 0.0f);
     void blend(int x, int y, Color c, float coverage) {
-        if (x < 0 || y < 0 || x >= kSize || y >= kSize || coverage <= 0.0f) return;
-        float* p = &rgba[(y * kSize + x) * 4];
+        if (x < 0 || y < 0 || x >= size || y >= size || coverage <= 0.0f) return;
+        float* p = &rgba[(y * size + x) * 4];
         float a = c.a * coverage;
         p[0] = p[0] * (1 - a) + c.r * a;
         p[1] = p[1] * (1 - a) + c.g * a;
@@ -36,9 +42,10 @@ struct P {
 
 float edge(P a, P b, P p) { return (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x); }
 
-// Fills a convex polygon with supersampled coverage.
-void fill(Image& img, const std::vector<P>& poly, Color c) {
-    float minX = kSize, minY = kSize, maxX = 0, maxY = 0;
+// Fills a convex polygon, given in pixels, with supersampled coverage.
+void fillPixels(Image& img, const std::vector<P>& poly, Color c) {
+    const int kSize = img.size;
+    float minX = float(kSize), minY = float(kSize), maxX = 0, maxY = 0;
     for (P p : poly) {
         minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
         minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
@@ -70,23 +77,35 @@ float hash(int x, int y) {
     return float(h & 0xFFFF) / 65535.0f;
 }
 
-}  // namespace
+// Fills a convex polygon given in art units.
+void fill(Image& img, std::vector<P> poly, Color c) {
+    const float scale = float(img.size) / kArt;
+    for (P& p : poly) p = {p.x * scale, p.y * scale};
+    fillPixels(img, poly, c);
+}
 
-int main(int argc, char** argv) {
-    const char* out = argc > 1 ? argv[1] : "data/icon.png";
-    Image img;
+bool draw(int size, const std::string& out) {
+    Image img{size};
+    const float scale = float(size) / kArt;
 
-    // Rounded square of deep space with a violet glow near the horizon.
-    for (int y = 0; y < kSize; ++y) {
-        for (int x = 0; x < kSize; ++x) {
-            float dx = std::max(0.0f, std::abs(x + 0.5f - 128) - 100), dy = std::max(0.0f, std::abs(y + 0.5f - 128) - 100);
+    // Rounded square of deep space with a violet glow near the horizon. Each
+    // pixel is shaded at its centre in art units; at 256 that is the pixel
+    // itself. The stars are the art's own pixels that the centre falls on.
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            float u = (x + 0.5f) / scale, v = (y + 0.5f) / scale;
+            float dx = std::max(0.0f, std::abs(u - 128) - 100), dy = std::max(0.0f, std::abs(v - 128) - 100);
             float corner = std::sqrt(dx * dx + dy * dy);
-            float coverage = std::clamp(28.5f - corner, 0.0f, 1.0f);
-            float glow = std::exp(-std::pow((y - 110) / 60.0f, 2.0f));
+            // The corners' edge is the image border at radius 28, with a ramp one
+            // pixel wide centred on it: s * (28 - corner) + 0.5, written so that
+            // at 256 it is the art's own sum.
+            float coverage = std::clamp((28.5f - corner) * scale + 0.5f * (1 - scale), 0.0f, 1.0f);
+            float glow = std::exp(-std::pow((v - 0.5f - 110) / 60.0f, 2.0f));
             Color sky{0.02f + 0.20f * glow, 0.02f + 0.05f * glow, 0.08f + 0.25f * glow, 1};
             img.blend(x, y, sky, coverage);
-            float s = hash(x, y);
-            if (coverage > 0.99f && y < 120 && s > 0.992f) img.blend(x, y, {1, 1, 1, 1}, (s - 0.992f) / 0.008f);
+            int ax = int(u), ay = int(v);
+            float s = hash(ax, ay);
+            if (coverage > 0.99f && ay < 120 && s > 0.992f) img.blend(x, y, {1, 1, 1, 1}, (s - 0.992f) / 0.008f);
         }
     }
     // Road plates in perspective, converging at the horizon (y = 100).
@@ -115,11 +134,21 @@ int main(int argc, char** argv) {
         fill(img, {{ex - 4, cy + 18}, {ex + 4, cy + 18}, {ex, cy + 27}}, {1.0f, 0.95f, 0.7f, 1});
     }
 
-    std::vector<unsigned char> bytes(kSize * kSize * 4);
+    std::vector<unsigned char> bytes(img.rgba.size());
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = (unsigned char)std::lround(std::clamp(img.rgba[i], 0.0f, 1.0f) * 255);
-    if (!stbi_write_png(out, kSize, kSize, 4, bytes.data(), kSize * 4)) {
-        std::fprintf(stderr, "make_icon: cannot write %s\n", out);
-        return 1;
+    if (!stbi_write_png(out.c_str(), size, size, 4, bytes.data(), size * 4)) {
+        std::fprintf(stderr, "make_icon: cannot write %s\n", out.c_str());
+        return false;
     }
-    return 0;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string icon = argc > 1 ? argv[1] : "data/icon.png";
+    const std::string dir = argc > 2 ? argv[2] : "packaging/icons";
+    bool ok = draw(kArt, icon);
+    for (int size : {48, 128}) ok = draw(size, dir + "/vimbrot-" + std::to_string(size) + ".png") && ok;
+    return ok ? 0 : 1;
 }

@@ -31,6 +31,8 @@ desktop=$prefix/share/applications/vimbrot.desktop
 icon=$prefix/share/icons/hicolor/256x256/apps/vimbrot.png
 
 [ -x "$game" ] || fail "no executable $game"
+# /usr/games is the Debian package's; a plain install keeps to bin/.
+[ ! -e "$prefix/games" ] || fail "the install put the package's games/vimbrot under the prefix"
 cmp -s "$game" "$exe" || fail "$game is not the built game"
 [ -f "$desktop" ] || fail "no desktop entry $desktop"
 [ -f "$icon" ] || fail "no icon $icon"
