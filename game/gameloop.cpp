@@ -127,7 +127,7 @@ void Game::reset() {
 bool Game::update(float dt) {
     Input& input = Input::instance();
     input.tick();
-    if (input.consumeTap(Action::Back)) paused = true;
+    if (input.consumeTap(Action::Back) || input.consumeTap(Action::PadBack)) paused = true;
     if (paused) {
         if (pause->update()) paused = false;
         return true;

@@ -31,7 +31,7 @@ void GameOver::setScore(std::int64_t value) { score = value; }
 bool GameOver::update() {
     Input& input = Input::instance();
     // Jump is only looked at without a Back tap, so it may stay pending.
-    if (input.consumeTap(Action::Back) || input.consumeTap(Action::Jump)) {
+    if (input.consumeTap(Action::Back) || input.consumeTap(Action::PadBack) || input.consumeTap(Action::Jump)) {
         Sound::instance().play("data/select.wav");
         return false;
     }

@@ -2,9 +2,18 @@
 
 #include <GLFW/glfw3.h>
 
+#include <cmath>
+
 namespace {
 
 int index(Action a) { return static_cast<int>(a); }
+
+// One stick direction with hysteresis: it goes down past kStickPress and
+// up again only under kStickRelease, so a stick resting near the threshold
+// cannot flicker between the two.
+bool stickDirection(bool wasHeld, float travel) {
+    return wasHeld ? travel > kStickRelease : travel > kStickPress;
+}
 
 }  // namespace
 
@@ -15,6 +24,8 @@ Input& Input::instance() {
 
 void Input::attach(GLFWwindow* window, int frames) {
     glfwSetKeyCallback(window, keyCallback);
+    glfwSetWindowFocusCallback(window, focusCallback);
+    glfwSetWindowIconifyCallback(window, iconifyCallback);
     releaseFrames = frames;
 }
 
@@ -34,6 +45,66 @@ void Input::tick() {
     for (int& p : pending) {
         if (p > 0) --p;
     }
+}
+
+void Input::press(int action, double time) {
+    held[action] = true;
+    pressTime[action] = time;
+    pending[action] = 0;
+}
+
+void Input::release(int action) {
+    held[action] = false;
+    pending[action] = releaseFrames;
+}
+
+void Input::applyGamepad(const GamepadState& pad, double time) {
+    if (!pad.connected) {
+        // Unplugged: let go of what the pad held, with no taps.
+        for (int a = 0; a < kActionCount; ++a) {
+            if (padHeld[a]) held[a] = false;
+        }
+        padHeld.fill(false);
+        stickHeld.fill(false);
+        return;
+    }
+
+    const float x = pad.axes[GLFW_GAMEPAD_AXIS_LEFT_X];
+    const float y = pad.axes[GLFW_GAMEPAD_AXIS_LEFT_Y];  // negative is up
+    stickHeld[0] = stickDirection(stickHeld[0], -x);
+    stickHeld[1] = stickDirection(stickHeld[1], x);
+    stickHeld[2] = stickDirection(stickHeld[2], -y);
+    stickHeld[3] = stickDirection(stickHeld[3], y);
+
+    std::array<bool, kActionCount> now{};
+    const auto& b = pad.buttons;
+    now[index(Action::Left)] = b[GLFW_GAMEPAD_BUTTON_DPAD_LEFT] || stickHeld[0];
+    now[index(Action::Right)] = b[GLFW_GAMEPAD_BUTTON_DPAD_RIGHT] || stickHeld[1];
+    now[index(Action::Up)] = b[GLFW_GAMEPAD_BUTTON_DPAD_UP] || stickHeld[2];
+    now[index(Action::Down)] = b[GLFW_GAMEPAD_BUTTON_DPAD_DOWN] || stickHeld[3];
+    now[index(Action::Jump)] = b[GLFW_GAMEPAD_BUTTON_A];
+    now[index(Action::PadBack)] = b[GLFW_GAMEPAD_BUTTON_START] || b[GLFW_GAMEPAD_BUTTON_B];
+
+    for (int a = 0; a < kActionCount; ++a) {
+        if (now[a] && !padHeld[a]) press(a, time);
+        if (!now[a] && padHeld[a]) release(a);
+    }
+    padHeld = now;
+}
+
+void Input::interrupt() {
+    held.fill(false);
+    // The pad's controls are let go as well; one still held when the focus
+    // comes back counts as a new press.
+    GamepadState none;
+    applyGamepad(none, 0.0);
+    interrupted = true;
+}
+
+bool Input::takeInterruption() {
+    bool was = interrupted;
+    interrupted = false;
+    return was;
 }
 
 int actionForKey(int key) {
@@ -60,11 +131,47 @@ void keyCallback(GLFWwindow*, int key, int, int action, int) {
     if (a < 0) return;
     Input& input = Input::instance();
     if (action == GLFW_PRESS) {
-        input.held[a] = true;
-        input.pressTime[a] = glfwGetTime();
-        input.pending[a] = 0;
+        input.press(a, glfwGetTime());
     } else if (action == GLFW_RELEASE) {
-        input.held[a] = false;
-        input.pending[a] = input.releaseFrames;
+        // GLFW lets go of every held key right after the focus goes: those
+        // releases are no taps (a Jump tap would end the pause at once).
+        if (input.focused) {
+            input.release(a);
+        } else {
+            input.held[a] = false;
+        }
     }
+}
+
+void focusCallback(GLFWwindow*, int focused) {
+    Input& input = Input::instance();
+    input.focused = focused == GLFW_TRUE;
+    if (!input.focused) input.interrupt();
+}
+
+// Iconified counts as unfocused; a restored window is taken as focused,
+// and a focus event that says otherwise follows.
+void iconifyCallback(GLFWwindow* window, int iconified) { focusCallback(window, iconified == GLFW_TRUE ? GLFW_FALSE : GLFW_TRUE); }
+
+GamepadState readGamepads() {
+    GamepadState merged;
+    for (int jid = GLFW_JOYSTICK_1; jid <= GLFW_JOYSTICK_LAST; ++jid) {
+        GLFWgamepadstate state;
+        // Pads without a mapping, and pads that go away between the two
+        // calls, give GLFW_FALSE here: they are simply not read.
+        if (!glfwJoystickIsGamepad(jid) || !glfwGetGamepadState(jid, &state)) continue;
+        merged.connected = true;
+        for (std::size_t i = 0; i < merged.buttons.size(); ++i) {
+            merged.buttons[i] = merged.buttons[i] || state.buttons[i] == GLFW_PRESS;
+        }
+        for (std::size_t i = 0; i < merged.axes.size(); ++i) {
+            if (std::fabs(state.axes[i]) > std::fabs(merged.axes[i])) merged.axes[i] = state.axes[i];
+        }
+    }
+    return merged;
+}
+
+void pollGamepads(double time) {
+    Input& input = Input::instance();
+    input.applyGamepad(input.focused ? readGamepads() : GamepadState{}, time);
 }

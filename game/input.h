@@ -1,21 +1,32 @@
 #pragma once
-// Keyboard actions: GLFW key events folded into one small table per action,
-// filled by the key callback during glfwPollEvents.
+// Keyboard and gamepad actions: GLFW key events and the gamepads' state
+// folded into one small table per action. Keys arrive through the key
+// callback during glfwPollEvents; the gamepads are read once per frame.
 
 #include <array>
 
 struct GLFWwindow;
 
-enum class Action : int { Left = 0, Right = 1, Up = 2, Down = 3, Jump = 4, Back = 5, ClearLog = 6 };
+// PadBack is the gamepad's Start and B: it pauses a run and leaves the
+// game-over screen like Back, but never quits from the title menu.
+enum class Action : int { Left = 0, Right = 1, Up = 2, Down = 3, Jump = 4, Back = 5, ClearLog = 6, PadBack = 7 };
 
-constexpr int kActionCount = 7;
+constexpr int kActionCount = 8;
+
+// What the connected gamepads show in one frame, in GLFW's gamepad layout
+// (GLFW_GAMEPAD_BUTTON_* and GLFW_GAMEPAD_AXIS_* index the arrays).
+struct GamepadState {
+    bool connected = false;
+    std::array<bool, 15> buttons{};
+    std::array<float, 6> axes{};
+};
 
 class Input {
 public:
     static Input& instance();
 
-    // Installs the key callback; a released key stays pending as a tap for
-    // releaseFrames game updates.
+    // Installs the key, focus and iconify callbacks; a released key stays
+    // pending as a tap for releaseFrames game updates.
     void attach(GLFWwindow* window, int releaseFrames);
 
     bool isHeld(Action a) const;
@@ -26,14 +37,56 @@ public:
     // Ages pending taps; called once per game update only.
     void tick();
 
+    // A key or pad control of the action went down or up.
+    void press(int action, double time);
+    void release(int action);
+
+    // The pads' state for this frame. Each pad control acts as one more key
+    // of its action, pressed and released on the frames where it changes.
+    // A pad that goes away lets go of its controls without making taps.
+    void applyGamepad(const GamepadState& pad, double time);
+
+    // The window lost the keyboard focus or was iconified: every key and pad
+    // control counts as released (without a tap, which could resume the
+    // pause the loss brings), and the loss waits for takeInterruption.
+    void interrupt();
+    // True once after an interrupt.
+    bool takeInterruption();
+
     std::array<bool, kActionCount> held{};
     std::array<double, kActionCount> pressTime{};
     std::array<int, kActionCount> pending{};
     int releaseFrames = 0;
+
+    // The pads' share of the table: each action's pad control, and the
+    // stick's four directions with their hysteresis.
+    std::array<bool, kActionCount> padHeld{};
+    std::array<bool, 4> stickHeld{};  // left, right, up, down
+    bool focused = true;
+    bool interrupted = false;
 };
 
 // GLFW key callback; scancode and mods are ignored.
 void keyCallback(GLFWwindow* window, int key, int scancode, int action, int mods);
 
+// GLFW focus and iconify callbacks: losing the focus or being iconified
+// interrupts (see Input::interrupt).
+void focusCallback(GLFWwindow* window, int focused);
+void iconifyCallback(GLFWwindow* window, int iconified);
+
 // The action bound to a GLFW key code, or -1 for an unbound key.
 int actionForKey(int key);
+
+// The merged state of every connected gamepad GLFW knows a mapping for:
+// a button is down when it is down on any pad, and each axis takes the
+// value farthest from rest.
+GamepadState readGamepads();
+
+// Feeds the pads to the table, or nothing while the window is unfocused,
+// so a pad cannot play a game the player has switched away from.
+void pollGamepads(double time);
+
+// The stick's travel past which it steers or moves the selection, and the
+// travel it must come back under to let go.
+constexpr float kStickPress = 0.5f;
+constexpr float kStickRelease = 0.4f;

@@ -6,6 +6,7 @@
 
 #include "game/gameloop.h"
 #include "game/gameover.h"
+#include "game/input.h"
 #include "game/mainloop.h"
 #include "game/menu.h"
 #include "orvo3d/log.h"
@@ -37,6 +38,7 @@ int main() {
     while (true) {
         double elapsed = waitForFrame(window, frameStart, quit);
         frameStart = glfwGetTime();
+        pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
         state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
         glfwSwapBuffers(window);
         if (quit) break;

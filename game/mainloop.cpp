@@ -72,8 +72,13 @@ double waitForFrame(GLFWwindow* window, double frameStart, bool& quit) {
         if (elapsed != 0.0) sleepOneMillisecond();
         glfwPollEvents();
         if (glfwWindowShouldClose(window)) quit = true;
-        elapsed = glfwGetTime() - frameStart;
-        if (!(elapsed - kMargin < kFrame)) return elapsed;
+        const double now = glfwGetTime();
+        elapsed = now - frameStart;
+        if (!(elapsed - kMargin < kFrame)) {
+            // The pads are read once a frame, right before its update.
+            pollGamepads(now);
+            return elapsed;
+        }
     }
 }
 

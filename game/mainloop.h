@@ -35,8 +35,9 @@ void setContextHints();
 GLFWwindow* openGameWindow(WindowSize size = {0, 0});
 
 // Waits until 1/60 s + 1 ms have passed since frameStart, polling events
-// between 1 ms sleeps (the first pass does not sleep). Sets quit when the
-// window's close flag is seen. Returns the elapsed seconds.
+// between 1 ms sleeps (the first pass does not sleep), then reads the
+// gamepads. Sets quit when the window's close flag is seen. Returns the
+// elapsed seconds.
 double waitForFrame(GLFWwindow* window, double frameStart, bool& quit);
 
 // The step for a frame that took `elapsed` seconds: at most 1/30 s.
@@ -71,6 +72,14 @@ ScreenState runScreens(ScreenState state, float dt, GameT& game, MenuT& menu, Ga
         }
     }
     return state;
+}
+
+// A run in progress pauses, exactly as the pause action does, when the
+// window has lost the focus or been iconified since the last frame; the
+// menu and the game-over screen let the loss pass.
+template <class GameT>
+void pauseOnInterruption(ScreenState state, bool interrupted, GameT& game) {
+    if (interrupted && state == ScreenState::Playing) game.paused = true;
 }
 
 // Sets the window icon from the embedded "data/icon.png". A missing or bad

@@ -32,6 +32,9 @@ Menu::~Menu() = default;
 int Menu::update() {
     Input& input = Input::instance();
     if (input.consumeTap(Action::Back)) return 2;
+    // The pad's Start and B never quit: leaving takes EXIT and a confirm.
+    // Their taps are dropped here so that none is left for the next run.
+    input.consumeTap(Action::PadBack);
     // The move sound plays for every tap, also when the clamp undoes it.
     if (input.consumeTap(Action::Down)) {
         Sound::instance().play("data/menu.wav");

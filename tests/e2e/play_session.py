@@ -331,6 +331,31 @@ class Session:
         _, detail = self.wait("the game to go on", self.playing)
         self.log("resumed: " + detail)
 
+        print("3b. another window takes the focus: the run pauses, Enter resumes", flush=True)
+        # A second small X client in the screen's corner, outside the game's
+        # window, takes the keyboard focus.
+        other = subprocess.Popen(["xlogo", "-geometry", "40x40-0-0"], stderr=subprocess.DEVNULL)
+        try:
+            other_window = S.find_window("xlogo", STEP_TIMEOUT, alive=lambda: other.poll() is None)
+            if other_window is None:
+                raise Failure("xlogo opened no window")
+            self.wait_frames(2, road)
+            S.xdotool("windowfocus", "--sync", str(other_window))
+            rgb, detail = self.wait("the pause overlay after the focus went", paused)
+            self.snapshot("focus-lost")
+            self.log("focus lost: " + detail)
+            time.sleep(0.5)  # a paused game draws the very same frame
+            if not np.array_equal(self.grab(), rgb):
+                raise Failure("the scene moved while paused by the focus loss")
+            self.keys.tap("Return")  # gives the focus back first
+            self.wait("the pause to close", lambda rgb: S.absent_text(rgb, PAUSED))
+            self.wait_frames(3, road)
+            _, detail = self.wait("the game to go on", self.playing)
+            self.log("resumed after the focus came back: " + detail)
+        finally:
+            other.terminate()
+            other.wait()
+
         print("4. Space jumps, Left and Right steer", flush=True)
         _, rest_x, rest_y = S.ship(self.last)
         self.keys.down("space")

@@ -31,16 +31,33 @@ int keyFor(Action a) {
         case Action::Jump: return GLFW_KEY_ENTER;
         case Action::Back: return GLFW_KEY_ESCAPE;
         case Action::ClearLog: return GLFW_KEY_F12;
+        case Action::PadBack: break;  // no key: the pad's Start
     }
     return -1;
 }
 
-void tap(const std::vector<Action>& actions) {
-    for (Action a : actions) tapKey(keyFor(a));
+// Presses and lets go of a pad button through the gamepad seam.
+void tapPad(int button) {
+    GamepadState pad;
+    pad.connected = true;
+    pad.buttons[button] = true;
+    Input::instance().applyGamepad(pad, glfwGetTime());
+    pad.buttons[button] = false;
+    Input::instance().applyGamepad(pad, glfwGetTime());
 }
 
-const Action kAllActions[] = {Action::Left, Action::Right,    Action::Up,      Action::Down,
-                              Action::Jump, Action::Back, Action::ClearLog};
+void tap(const std::vector<Action>& actions) {
+    for (Action a : actions) {
+        if (a == Action::PadBack) {
+            tapPad(GLFW_GAMEPAD_BUTTON_START);
+        } else {
+            tapKey(keyFor(a));
+        }
+    }
+}
+
+const Action kAllActions[] = {Action::Left, Action::Right,    Action::Up,     Action::Down,
+                              Action::Jump, Action::Back, Action::ClearLog, Action::PadBack};
 
 struct MenuCase {
     const char* name;
@@ -67,6 +84,8 @@ const MenuCase kMenuCases[] = {
     {"JumpOnExitQuitsSilently", {Action::Jump}, 1, 2, 1, 0, 0, {}},
     {"DownThenJumpInOneFrameQuits", {Action::Jump, Action::Down}, 0, 2, 1, 1, 0, {}},
     {"NoTapStays", {}, 1, 0, 1, 0, 0, {}},
+    {"PadBackNeverQuitsAndIsDropped", {Action::PadBack}, 0, 0, 0, 0, 0, {}},
+    {"PadBackOnExitNeverQuits", {Action::PadBack}, 1, 0, 1, 0, 0, {}},
     {"SteeringIsNotLookedAt", {Action::Left, Action::Right}, 0, 0, 0, 0, 0, {Action::Left, Action::Right}},
 };
 
@@ -124,6 +143,7 @@ void PrintTo(const GameOverCase& c, std::ostream* os) { *os << c.name; }
 const GameOverCase kGameOverCases[] = {
     {"BackLeaves", {Action::Back}, false, {}},
     {"JumpLeaves", {Action::Jump}, false, {}},
+    {"PadBackLeaves", {Action::PadBack}, false, {}},
     {"BackAndJumpLeaveOnceJumpStaysPending", {Action::Jump, Action::Back}, false, {Action::Jump}},
     {"NoTapStays", {}, true, {}},
     {"OtherTapsAreNotLookedAt",
@@ -212,6 +232,22 @@ TEST_F(GLGameUpdate, BackPausesAtOnceTheWorldStandsStillAndJumpResumes) {
     EXPECT_GT(game->player->z, before.z);
     EXPECT_GT(game->player->time, before.time);
     EXPECT_EQ(Track::updateCount, before.trackUpdates + 1);
+}
+
+TEST_F(GLGameUpdate, PadStartPausesAndPadAResumes) {
+    tap({Action::PadBack});
+    WorldState before = worldOf(*game);
+    EXPECT_TRUE(game->update(kFrameDt));
+    EXPECT_TRUE(game->paused);
+    EXPECT_EQ(worldOf(*game), before);
+    EXPECT_TRUE(game->update(kFrameDt));
+    EXPECT_TRUE(game->paused);
+
+    tapPad(GLFW_GAMEPAD_BUTTON_A);
+    sounds.clear();
+    EXPECT_TRUE(game->update(kFrameDt));
+    EXPECT_FALSE(game->paused);
+    EXPECT_EQ(sounds.playing(kSelect), 1);
 }
 
 TEST_F(GLGameUpdate, BackAndJumpPendingTogetherPauseAndResumeInOneUpdate) {

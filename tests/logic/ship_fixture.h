@@ -72,6 +72,10 @@ inline void resetInput() {
     input.pressTime = {};
     input.pending = {};
     input.releaseFrames = 3;
+    input.padHeld = {};
+    input.stickHeld = {};
+    input.focused = true;
+    input.interrupted = false;
 }
 
 inline int pendingOf(Action a) { return Input::instance().pending[static_cast<int>(a)]; }

@@ -168,4 +168,234 @@ TEST_F(Keys, LaterPressSteersUntilReleased) {
     glfwTerminate();
 }
 
+// The gamepad reaches the table through Input::applyGamepad, one state per
+// frame; here the states are made by hand, as no pad can be plugged in.
+class Pad : public Keys {
+protected:
+    void SetUp() override {
+        Keys::SetUp();
+        input.padHeld.fill(false);
+        input.stickHeld.fill(false);
+        input.focused = true;
+        input.interrupted = false;
+        state = GamepadState{};
+        state.connected = true;
+    }
+
+    void frame(double time = 1.0) { input.applyGamepad(state, time); }
+    void button(int b, bool down, double time = 1.0) {
+        state.buttons[b] = down;
+        frame(time);
+    }
+    void stick(float x, float y, double time = 1.0) {
+        state.axes[GLFW_GAMEPAD_AXIS_LEFT_X] = x;
+        state.axes[GLFW_GAMEPAD_AXIS_LEFT_Y] = y;
+        frame(time);
+    }
+
+    GamepadState state;
+};
+
+TEST_F(Pad, EveryPadControlDrivesItsActionOnly) {
+    struct Case {
+        const char* name;
+        int button;   // -1: the stick instead
+        float x, y;   // the stick's position
+        int action;   // -1: no action at all
+    };
+    const Case cases[] = {
+        {"d-pad left", GLFW_GAMEPAD_BUTTON_DPAD_LEFT, 0, 0, int(Action::Left)},
+        {"d-pad right", GLFW_GAMEPAD_BUTTON_DPAD_RIGHT, 0, 0, int(Action::Right)},
+        {"d-pad up", GLFW_GAMEPAD_BUTTON_DPAD_UP, 0, 0, int(Action::Up)},
+        {"d-pad down", GLFW_GAMEPAD_BUTTON_DPAD_DOWN, 0, 0, int(Action::Down)},
+        {"stick left", -1, -1.0f, 0, int(Action::Left)},
+        {"stick right", -1, 1.0f, 0, int(Action::Right)},
+        {"stick up", -1, 0, -1.0f, int(Action::Up)},
+        {"stick down", -1, 0, 1.0f, int(Action::Down)},
+        {"A", GLFW_GAMEPAD_BUTTON_A, 0, 0, int(Action::Jump)},
+        {"Start", GLFW_GAMEPAD_BUTTON_START, 0, 0, int(Action::PadBack)},
+        {"B", GLFW_GAMEPAD_BUTTON_B, 0, 0, int(Action::PadBack)},
+        {"X", GLFW_GAMEPAD_BUTTON_X, 0, 0, -1},
+        {"Y", GLFW_GAMEPAD_BUTTON_Y, 0, 0, -1},
+        {"Back", GLFW_GAMEPAD_BUTTON_BACK, 0, 0, -1},
+        {"Guide", GLFW_GAMEPAD_BUTTON_GUIDE, 0, 0, -1},
+        {"left bumper", GLFW_GAMEPAD_BUTTON_LEFT_BUMPER, 0, 0, -1},
+        {"right thumb", GLFW_GAMEPAD_BUTTON_RIGHT_THUMB, 0, 0, -1},
+        {"stick inside half its travel", -1, -0.5f, 0.5f, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        if (c.button >= 0) {
+            button(c.button, true, 2.0);
+        } else {
+            stick(c.x, c.y, 2.0);
+        }
+        for (int a = 0; a < kActionCount; ++a) {
+            EXPECT_EQ(input.held[a], a == c.action) << "action " << a;
+            EXPECT_EQ(input.pressTime[a], a == c.action ? 2.0 : 0.0) << "action " << a;
+        }
+        frame(3.0);  // held on: no new press
+        if (c.action >= 0) EXPECT_EQ(input.pressTime[c.action], 2.0);
+        if (c.button >= 0) {
+            button(c.button, false);
+        } else {
+            stick(0, 0);
+        }
+        for (int a = 0; a < kActionCount; ++a) {
+            EXPECT_FALSE(input.held[a]) << "action " << a;
+            EXPECT_EQ(input.pending[a], a == c.action ? 3 : 0) << "a release is one tap, action " << a;
+        }
+    }
+}
+
+TEST_F(Pad, RightStickAndTriggersAreNotBound) {
+    for (int axis : {GLFW_GAMEPAD_AXIS_RIGHT_X, GLFW_GAMEPAD_AXIS_RIGHT_Y, GLFW_GAMEPAD_AXIS_LEFT_TRIGGER,
+                     GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER}) {
+        for (float v : {-1.0f, 1.0f}) {
+            state.axes[axis] = v;
+            frame();
+            EXPECT_EQ(input.held, decltype(input.held){}) << axis << " " << v;
+            state.axes[axis] = 0;
+            frame();
+        }
+    }
+    EXPECT_EQ(input.pending, decltype(input.pending){});
+}
+
+TEST_F(Pad, StickPressesPastHalfAndLetsGoOnlyBelowTheHysteresis) {
+    // The stick's x over successive frames, and whether Right is held after
+    // each: down past 0.5, up again only under 0.4.
+    const std::pair<float, bool> frames[] = {
+        {0.3f, false}, {0.5f, false}, {0.51f, true}, {0.45f, true}, {0.49f, true},  {0.41f, true},
+        {0.39f, false}, {0.45f, false}, {0.5f, false}, {0.9f, true}, {0.42f, true}, {-0.2f, false},
+    };
+    int presses = 0, taps = 0;
+    double time = 1.0;
+    for (auto [x, heldAfter] : frames) {
+        SCOPED_TRACE(x);
+        const bool was = input.isHeld(Action::Right);
+        stick(x, 0.0f, time += 1.0);
+        EXPECT_EQ(input.isHeld(Action::Right), heldAfter);
+        if (!was && heldAfter) ++presses;
+        if (input.consumeTap(Action::Right)) ++taps;
+        EXPECT_FALSE(input.isHeld(Action::Left));
+    }
+    EXPECT_EQ(presses, 2);
+    EXPECT_EQ(taps, 2);
+
+    // The same on the left and on the vertical axis.
+    stick(-0.6f, 0.6f);
+    EXPECT_TRUE(input.isHeld(Action::Left));
+    EXPECT_TRUE(input.isHeld(Action::Down));
+    stick(-0.45f, 0.45f);
+    EXPECT_TRUE(input.isHeld(Action::Left));
+    EXPECT_TRUE(input.isHeld(Action::Down));
+    stick(-0.35f, 0.35f);
+    EXPECT_FALSE(input.isHeld(Action::Left));
+    EXPECT_FALSE(input.isHeld(Action::Down));
+}
+
+TEST_F(Pad, DpadAndStickTogetherAreOneControl) {
+    button(GLFW_GAMEPAD_BUTTON_DPAD_LEFT, true, 2.0);
+    stick(-1.0f, 0.0f, 3.0);
+    EXPECT_EQ(input.pressTime[int(Action::Left)], 2.0) << "the stick joining in is no new press";
+    button(GLFW_GAMEPAD_BUTTON_DPAD_LEFT, false);
+    EXPECT_TRUE(input.isHeld(Action::Left)) << "the stick still holds it";
+    EXPECT_FALSE(input.consumeTap(Action::Left));
+    stick(0.0f, 0.0f);
+    EXPECT_FALSE(input.isHeld(Action::Left));
+    EXPECT_TRUE(input.consumeTap(Action::Left));
+}
+
+TEST_F(Pad, KeysAndPadMixAndTheLaterPressWins) {
+    press(GLFW_KEY_LEFT);
+    input.pressTime[int(Action::Left)] = 5.0;
+    button(GLFW_GAMEPAD_BUTTON_DPAD_RIGHT, true, 6.0);
+    EXPECT_TRUE(input.isHeldOver(Action::Right, Action::Left));
+    EXPECT_FALSE(input.isHeldOver(Action::Left, Action::Right));
+    button(GLFW_GAMEPAD_BUTTON_DPAD_RIGHT, false);
+    EXPECT_TRUE(input.isHeldOver(Action::Left, Action::Right)) << "the key still steers left";
+
+    // The other way round: the pad first, the key later.
+    stick(-1.0f, 0.0f, 7.0);
+    keyCallback(nullptr, GLFW_KEY_D, 0, GLFW_PRESS, 0);
+    input.pressTime[int(Action::Right)] = 8.0;
+    EXPECT_TRUE(input.isHeldOver(Action::Right, Action::Left));
+
+    // Holding Jump on both: the pad letting go releases the action, as a
+    // second key of the same action does.
+    press(GLFW_KEY_SPACE);
+    button(GLFW_GAMEPAD_BUTTON_A, true);
+    button(GLFW_GAMEPAD_BUTTON_A, false);
+    EXPECT_FALSE(input.isHeld(Action::Jump));
+    EXPECT_TRUE(input.consumeTap(Action::Jump));
+}
+
+TEST_F(Pad, PadTapsAgeLikeKeyTaps) {
+    for (int ticks : {0, 1, 2, 3}) {
+        SCOPED_TRACE(ticks);
+        button(GLFW_GAMEPAD_BUTTON_START, true);
+        button(GLFW_GAMEPAD_BUTTON_START, false);
+        for (int i = 0; i < ticks; ++i) input.tick();
+        EXPECT_EQ(input.consumeTap(Action::PadBack), ticks < 3);
+        EXPECT_FALSE(input.consumeTap(Action::Back)) << "the pad never makes an Escape tap";
+    }
+}
+
+TEST_F(Pad, UnpluggingLetsGoWithoutTapsAndPluggingInPicksUp) {
+    button(GLFW_GAMEPAD_BUTTON_A, true);
+    stick(1.0f, 0.0f);
+    ASSERT_TRUE(input.isHeld(Action::Jump));
+    ASSERT_TRUE(input.isHeld(Action::Right));
+    input.applyGamepad(GamepadState{}, 2.0);  // unplugged
+    EXPECT_FALSE(input.isHeld(Action::Jump));
+    EXPECT_FALSE(input.isHeld(Action::Right));
+    EXPECT_EQ(input.pending, decltype(input.pending){});
+
+    frame(3.0);  // plugged in again with A and the stick still down
+    EXPECT_TRUE(input.isHeld(Action::Jump));
+    EXPECT_EQ(input.pressTime[int(Action::Jump)], 3.0);
+    EXPECT_TRUE(input.isHeld(Action::Right));
+}
+
+TEST_F(Pad, FocusLossReleasesEverythingWithoutTapsOnce) {
+    struct Case {
+        const char* name;
+        void (*lose)();
+        void (*regain)();
+    };
+    const Case cases[] = {
+        {"focus", [] { focusCallback(nullptr, GLFW_FALSE); }, [] { focusCallback(nullptr, GLFW_TRUE); }},
+        {"iconify", [] { iconifyCallback(nullptr, GLFW_TRUE); }, [] { iconifyCallback(nullptr, GLFW_FALSE); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        press(GLFW_KEY_SPACE);
+        press(GLFW_KEY_RIGHT);
+        button(GLFW_GAMEPAD_BUTTON_DPAD_LEFT, true);
+        input.pending[int(Action::Up)] = 2;  // a tap made before the loss stays
+
+        c.lose();
+        EXPECT_EQ(input.held, decltype(input.held){});
+        // GLFW then releases the keys it saw held: still no taps, so no
+        // Jump tap can resume the pause the loss brings.
+        release(GLFW_KEY_SPACE);
+        release(GLFW_KEY_RIGHT);
+        EXPECT_EQ(input.pending[int(Action::Jump)], 0);
+        EXPECT_EQ(input.pending[int(Action::Right)], 0);
+        EXPECT_EQ(input.pending[int(Action::Left)], 0);
+        EXPECT_EQ(input.pending[int(Action::Up)], 2);
+        EXPECT_TRUE(input.takeInterruption());
+        EXPECT_FALSE(input.takeInterruption()) << "reported once";
+
+        c.regain();
+        EXPECT_FALSE(input.takeInterruption()) << "getting the window back is no interruption";
+        tap(GLFW_KEY_ENTER);
+        EXPECT_TRUE(input.consumeTap(Action::Jump)) << "taps count again once the window is back";
+    }
+}
+
+
 }  // namespace

@@ -55,6 +55,7 @@ struct Journal {
 struct FakeGame {
     Journal& journal;
     bool keepRunning = true;
+    bool paused = false;
     std::int64_t runScore = 0;
     bool update(float dt) {
         journal.calls.push_back("game.update " + std::to_string(dt));
@@ -167,6 +168,27 @@ TEST_F(Screens, QuitFromTheWindowSurvivesAFrameInEveryState) {
         frame();
         EXPECT_EQ(state, s);
         EXPECT_TRUE(quit);
+    }
+}
+
+TEST(Interruption, PausesARunAndNothingElse) {
+    struct Case {
+        ScreenState state;
+        bool interrupted, pausedBefore, pausedAfter;
+    };
+    const Case cases[] = {
+        {ScreenState::Playing, true, false, true},   {ScreenState::Playing, true, true, true},
+        {ScreenState::Playing, false, false, false}, {ScreenState::Menu, true, false, false},
+        {ScreenState::GameOver, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.state) << " " << c.interrupted << " " << c.pausedBefore);
+        Journal journal;
+        FakeGame game{journal};
+        game.paused = c.pausedBefore;
+        pauseOnInterruption(c.state, c.interrupted, game);
+        EXPECT_EQ(game.paused, c.pausedAfter);
+        EXPECT_TRUE(journal.calls.empty()) << "nothing is updated or drawn for it";
     }
 }
 
