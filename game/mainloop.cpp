@@ -47,7 +47,11 @@ GLFWwindow* openGameWindow(WindowSize size) {
     windowWidth = size.width;
     windowHeight = size.height;
 
+    // Made hidden, placed and given its icon, then shown: the player never
+    // sees it anywhere but centred.
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     GLFWwindow* window = glfwCreateWindow(windowWidth, windowHeight, "Vimbrot", nullptr, nullptr);
+    glfwWindowHint(GLFW_VISIBLE, GLFW_TRUE);
     if (window == nullptr) return nullptr;
     if (mode != nullptr) {
         int monitorX = 0, monitorY = 0, width = 0, height = 0;
@@ -56,6 +60,7 @@ GLFWwindow* openGameWindow(WindowSize size) {
         glfwSetWindowPos(window, monitorX + (mode->width - width) / 2, monitorY + (mode->height - height) / 2);
     }
     setWindowIcon(window);
+    glfwShowWindow(window);
     glfwMakeContextCurrent(window);
     setInitialGlState(windowWidth, windowHeight);
     Input::instance().attach(window, 3);  // a released key stays a tap for 3 game updates
