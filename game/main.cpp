@@ -9,11 +9,12 @@
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/menu.h"
+#include "game/startup.h"
 #include "orvo3d/log.h"
-#include "orvo3d/sound.h"
 
 int main() {
     Logger::init(false);
+    startPreloading();
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
         return 1;
@@ -30,7 +31,7 @@ int main() {
     Game* game = new Game();
     Menu* menu = new Menu();
     GameOver* gameOver = new GameOver();
-    Sound::instance().playMusic("data/music.mp3");
+    startMusicWhenDecoded();
 
     ScreenState state = ScreenState::Menu;
     bool quit = false;
@@ -41,6 +42,7 @@ int main() {
         pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
         state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
         glfwSwapBuffers(window);
+        startMusicWhenDecoded();
         if (quit) break;
     }
 

@@ -6,3 +6,9 @@
 unsigned char* loadImage(const char* path, int& width, int& height);
 unsigned char* loadImageFromMemory(const unsigned char* data, int size, int& width, int& height);
 void freeImage(unsigned char* pixels);
+
+// Starts decoding the named image on a worker thread now; the first
+// loadImage of that path then takes the decoded pixels (waiting for them if
+// need be) and writes the decoder's records at that point, as if it had
+// decoded them itself.
+void preloadImage(const char* path);

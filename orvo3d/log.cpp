@@ -13,6 +13,9 @@ constexpr std::size_t kTextBuffer = 2047;
 
 bool infoSuppressed = false;
 
+// Where this thread's records go instead of the file, while held.
+thread_local std::vector<std::string>* heldRecords = nullptr;
+
 // The log is opened per write, so the file is complete after every record
 // even when the process dies right after it.
 std::FILE* openLog(const char* mode) {
@@ -26,6 +29,10 @@ std::FILE* openLog(const char* mode) {
 }
 
 void append(const char* text) {
+    if (heldRecords != nullptr) {
+        heldRecords->emplace_back(text);
+        return;
+    }
     std::FILE* file = openLog("ab");
     std::fputs(text, file);
     std::fclose(file);
@@ -89,6 +96,14 @@ void info(const char* file, int line, const char* format, ...) {
 
 void clear() {
     std::fclose(openLog("wb"));
+}
+
+HoldRecords::HoldRecords(std::vector<std::string>& records) : previous(heldRecords) { heldRecords = &records; }
+
+HoldRecords::~HoldRecords() { heldRecords = previous; }
+
+void writeHeldRecords(const std::vector<std::string>& records) {
+    for (const std::string& record : records) append(record.c_str());
 }
 
 }  // namespace Logger

@@ -3,6 +3,8 @@
 // record by record, and the exception that logs itself when constructed.
 
 #include <exception>
+#include <string>
+#include <vector>
 
 namespace Logger {
 
@@ -18,6 +20,23 @@ void init(bool verbose);
 
 // Empties the log file.
 void clear();
+
+// While one lives, the records its thread writes are kept in `records`
+// instead of the file, for another thread to write them later in the order
+// the program would have written them without the worker.
+class HoldRecords {
+public:
+    explicit HoldRecords(std::vector<std::string>& records);
+    ~HoldRecords();
+    HoldRecords(const HoldRecords&) = delete;
+    HoldRecords& operator=(const HoldRecords&) = delete;
+
+private:
+    std::vector<std::string>* previous;
+};
+
+// Writes records a HoldRecords kept, as they were.
+void writeHeldRecords(const std::vector<std::string>& records);
 
 }  // namespace Logger
 

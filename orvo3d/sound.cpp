@@ -58,7 +58,12 @@ SoundClip& Sound::load(const char* path) {
     if (path == nullptr) path = "";
     const std::uint32_t key = hashName(path);
     if (auto found = sounds.find(key); found != sounds.end()) return *found->second;
+    // Cached even when empty, so a broken sound reports once and then stays silent.
+    return *sounds.emplace(key, decode(path)).first->second;
+}
 
+std::unique_ptr<SoundClip> Sound::decode(const char* path) const {
+    if (path == nullptr) path = "";
     auto clip = std::make_unique<SoundClip>();
     const Resource* resource = findResource(path);
     if (resource == nullptr) {
@@ -74,8 +79,12 @@ SoundClip& Sound::load(const char* path) {
         }
         if (!clip->chunk) Logger::error("orvo3d/sound", __LINE__, "Failed to decode sound: %s", path);
     }
-    // Cached even when empty, so a broken sound reports once and then stays silent.
-    return *sounds.emplace(key, std::move(clip)).first->second;
+    return clip;
+}
+
+void Sound::adopt(const char* path, std::unique_ptr<SoundClip> clip) {
+    if (path == nullptr) path = "";
+    sounds.emplace(hashName(path), std::move(clip));
 }
 
 void Sound::play(const char* path) {

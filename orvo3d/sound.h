@@ -53,6 +53,13 @@ public:
     // The cached sound for the path, loaded on first use.
     SoundClip& load(const char* path);
 
+    // Decodes the sound for the path without caching it. It touches nothing
+    // the main thread uses, so a worker may decode while effects play.
+    std::unique_ptr<SoundClip> decode(const char* path) const;
+
+    // Caches a clip decoded by decode(), unless the path already has one.
+    void adopt(const char* path, std::unique_ptr<SoundClip> clip);
+
     std::unique_ptr<SoundEngine> engine;
     std::map<std::uint32_t, std::unique_ptr<SoundClip>> sounds;
 

@@ -1,0 +1,85 @@
+#pragma once
+// Work started on a worker thread long before its result is needed, so that
+// decoding overlaps the start of the window and the GL driver. The thread
+// that takes the result gets it as if it had done the work itself, at that
+// point: the log records the work wrote are held back and written then, and
+// an exception the work threw is thrown there.
+
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "orvo3d/log.h"
+
+template <class T>
+class Preloaded {
+public:
+    explicit Preloaded(std::function<T()> work) : done(std::async(std::launch::async, run, std::move(work))) {}
+
+    // True once the work has finished, without waiting.
+    bool ready() const { return done.valid() && done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
+
+    // Waits for the work, writes its records and gives its result. Once.
+    T take() {
+        Outcome outcome = done.get();
+        Logger::writeHeldRecords(outcome.records);
+        if (outcome.error) std::rethrow_exception(outcome.error);
+        return std::move(*outcome.value);
+    }
+
+private:
+    struct Outcome {
+        std::optional<T> value;
+        std::exception_ptr error;
+        std::vector<std::string> records;
+    };
+
+    static Outcome run(std::function<T()> work) {
+        Outcome outcome;
+        Logger::HoldRecords hold(outcome.records);
+        try {
+            outcome.value.emplace(work());
+        } catch (...) {
+            outcome.error = std::current_exception();
+        }
+        return outcome;
+    }
+
+    std::future<Outcome> done;
+};
+
+// Preloaded results by name, for the loaders to look in: a loader that
+// finds its name takes the result instead of doing the work again.
+template <class T>
+class PreloadTable {
+public:
+    void start(const std::string& name, std::function<T()> work) {
+        std::lock_guard lock(mutex);
+        jobs.insert_or_assign(name, std::make_unique<Preloaded<T>>(std::move(work)));
+    }
+
+    // The result for the name, once; nothing when it was never started.
+    std::optional<T> take(const std::string& name) {
+        std::unique_ptr<Preloaded<T>> job;
+        {
+            std::lock_guard lock(mutex);
+            auto found = jobs.find(name);
+            if (found == jobs.end()) return std::nullopt;
+            job = std::move(found->second);
+            jobs.erase(found);
+        }
+        return job->take();
+    }
+
+private:
+    std::mutex mutex;
+    std::map<std::string, std::unique_ptr<Preloaded<T>>> jobs;
+};

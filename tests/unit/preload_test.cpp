@@ -1,0 +1,157 @@
+// Work done ahead on worker threads: its records are written, and its
+// errors thrown, only where the result is taken; the loaders that take
+// preloaded results give exactly what they would have made themselves.
+#include <gtest/gtest.h>
+
+#include <SDL2/SDL_mixer.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "game/startup.h"
+#include "orvo3d/image.h"
+#include "orvo3d/log.h"
+#include "orvo3d/preload.h"
+#include "orvo3d/sound.h"
+#include "platform/resources.h"
+#include "support/sandbox.h"
+
+namespace {
+
+template <class T>
+void waitUntilReady(const Preloaded<T>& job) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!job.ready() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(job.ready());
+}
+
+TEST(Preloaded, RecordsOfTheWorkAreWrittenWhereTheResultIsTaken) {
+    Preloaded<int> job([] {
+        Logger::error("worker", 1, "first");
+        Logger::error("worker", 2, "second");
+        return 7;
+    });
+    waitUntilReady(job);
+    EXPECT_EQ(readLog(), "") << "the worker wrote to the log itself";
+    Logger::error("main", 3, "before the take");
+    EXPECT_EQ(job.take(), 7);
+    Logger::error("main", 4, "after the take");
+
+    const std::string log = readLog();
+    const std::size_t order[] = {log.find("before the take"), log.find("first"), log.find("second"),
+                                 log.find("after the take")};
+    for (std::size_t i = 0; i < 4; ++i) ASSERT_NE(order[i], std::string::npos) << log;
+    EXPECT_LT(order[0], order[1]);
+    EXPECT_LT(order[1], order[2]);
+    EXPECT_LT(order[2], order[3]);
+    EXPECT_EQ(countOf(log, " => worker:1\nfirst\n\n"), 1) << "the record is written as it was made";
+}
+
+TEST(Preloaded, AnErrorIsThrownWhereTheResultIsTakenAfterItsRecord) {
+    Preloaded<int> job([]() -> int { throw Orvo3D::LoggedException("worker", 9, "cannot build it"); });
+    waitUntilReady(job);
+    EXPECT_EQ(readLog(), "");
+    EXPECT_THROW(job.take(), Orvo3D::LoggedException);
+    EXPECT_EQ(countOf(readLog(), "cannot build it"), 1);
+
+    Preloaded<int> other([]() -> int { throw std::runtime_error("plain"); });
+    EXPECT_THROW(other.take(), std::runtime_error);
+}
+
+TEST(PreloadTable, EachStartedNameIsTakenOnce) {
+    PreloadTable<std::string> table;
+    EXPECT_FALSE(table.take("never started"));
+    table.start("a", [] { return std::string("made a"); });
+    table.start("b", [] { return std::string("made b"); });
+    EXPECT_EQ(table.take("b"), "made b");
+    EXPECT_EQ(table.take("a"), "made a");
+    EXPECT_FALSE(table.take("a")) << "a result is handed out once";
+}
+
+TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
+    for (const char* path : {"data/metal.jpg", "data/building-normal.jpg"}) {
+        SCOPED_TRACE(path);
+        int plainW = 0, plainH = 0;
+        unsigned char* plain = loadImage(path, plainW, plainH);
+        ASSERT_NE(plain, nullptr);
+
+        preloadImage(path);
+        int w = 0, h = 0;
+        unsigned char* preloaded = loadImage(path, w, h);
+        ASSERT_NE(preloaded, nullptr);
+        EXPECT_EQ(w, plainW);
+        EXPECT_EQ(h, plainH);
+        EXPECT_EQ(std::memcmp(plain, preloaded, static_cast<std::size_t>(w) * h * 3), 0);
+        EXPECT_NE(plain, preloaded);
+        freeImage(plain);
+        freeImage(preloaded);
+    }
+    EXPECT_EQ(readLog(), "");
+}
+
+TEST(PreloadImage, AFailedDecodeIsRecordedWhenItsImageIsLoaded) {
+    preloadImage("data/no-such-image.jpg");
+    EXPECT_EQ(readLog(), "") << "recorded before the loader asked for the image";
+    int w = -1, h = -1;
+    EXPECT_EQ(loadImage("data/no-such-image.jpg", w, h), nullptr);
+    EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
+    EXPECT_EQ(countOf(readLog(), "ERROR"), 1);
+}
+
+TEST(PreloadSound, AClipDecodedOnAWorkerIsTheClipDecodedHere) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    Sound& sound = Sound::instance();
+    ASSERT_TRUE(sound.engine);
+    std::unique_ptr<SoundClip> fromWorker;
+    std::thread worker([&] { fromWorker = sound.decode("data/music.mp3"); });
+    worker.join();
+    std::unique_ptr<SoundClip> here = sound.decode("data/music.mp3");
+    ASSERT_TRUE(fromWorker && fromWorker->chunk && here->chunk);
+    ASSERT_EQ(fromWorker->chunk->alen, here->chunk->alen);
+    EXPECT_EQ(std::memcmp(fromWorker->chunk->abuf, here->chunk->abuf, here->chunk->alen), 0);
+
+    Mix_Chunk* adopted = fromWorker->chunk.get();
+    sound.adopt("data/music.mp3", std::move(fromWorker));
+    EXPECT_EQ(sound.load("data/music.mp3").chunk.get(), adopted) << "the adopted clip is the cached one";
+    sound.adopt("data/music.mp3", std::move(here));
+    EXPECT_EQ(sound.load("data/music.mp3").chunk.get(), adopted) << "a cached clip is never replaced";
+    EXPECT_EQ(readLog(), "");
+}
+
+TEST(PreloadSound, MusicStartsOnceItsDecodingIsDone) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    startPreloading();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(startMusicWhenDecoded());
+    Sound& sound = Sound::instance();
+    ASSERT_TRUE(sound.engine);
+    EXPECT_EQ(Mix_Playing(Sound::kMusicChannel), 1);
+    EXPECT_TRUE(sound.load("data/music.mp3").looping);
+    EXPECT_EQ(sound.sounds.size(), 1u) << "the music was decoded once, by the worker";
+    EXPECT_EQ(readLog(), "");
+}
+
+TEST(PreloadSound, AnEngineThatWillNotStartIsRecordedWhenTheMusicWouldStart) {
+    setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+    startPreloading();
+    int before = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
+        before += readLog().empty() ? 0 : 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(before, 0) << "the worker's record reached the log before the music's turn";
+    EXPECT_EQ(countOf(readLog(), "Failed to start sound engine: "), 1) << readLog();
+    EXPECT_FALSE(Sound::instance().engine);
+}
+
+}  // namespace
