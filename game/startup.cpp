@@ -5,6 +5,7 @@
 #include "orvo3d/image.h"
 #include "orvo3d/preload.h"
 #include "orvo3d/sound.h"
+#include "orvo3d/staticmodel.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ void startPreloading() {
     for (const char* path : {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg", "data/building-normal.jpg"}) {
         preloadImage(path);
     }
+    preloadStaticModel("data/ship");
     music = std::make_unique<Preloaded<std::unique_ptr<SoundClip>>>([] { return Sound::instance().decode(kMusic); });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Start-up work that need not wait for the window: decoding the road's
-// textures and the music on worker threads while GLFW and the GL driver
+// textures, the ship and the music on worker threads while GLFW and the GL driver
 // start. The GL uploads, the log records and the order of construction stay
 // on the main thread as they are: each loader takes its preloaded result
 // where it would have decoded it.

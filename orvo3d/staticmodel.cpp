@@ -9,6 +9,7 @@
 #include "orvo3d/gltf2.h"
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
+#include "orvo3d/preload.h"
 
 namespace {
 
@@ -174,7 +175,27 @@ StaticModelData loadStaticModelData(const char* name) {
     return data;
 }
 
-StaticModel::StaticModel(const char* name) : StaticModel(loadStaticModelData(name)) {}
+namespace {
+
+// Lives until the process ends; its threads are joined at exit.
+PreloadTable<StaticModelData>& preloaded() {
+    static PreloadTable<StaticModelData> table;
+    return table;
+}
+
+StaticModelData takeOrLoad(const char* name) {
+    std::optional<StaticModelData> data = preloaded().take(name);
+    return data ? std::move(*data) : loadStaticModelData(name);
+}
+
+}  // namespace
+
+void preloadStaticModel(const char* name) {
+    std::string model = name;
+    preloaded().start(model, [model] { return loadStaticModelData(model.c_str()); });
+}
+
+StaticModel::StaticModel(const char* name) : StaticModel(takeOrLoad(name)) {}
 
 StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {
     uploadTextures(data.images);

@@ -61,9 +61,15 @@ struct StaticModelData {
 // library's exceptions pass through.
 StaticModelData loadStaticModelData(const char* name);
 
+// Starts loadStaticModelData for the name on a worker thread now; the first
+// StaticModel of that name then takes the result (waiting for it if need
+// be), and the loader's records are written there, as if made there.
+void preloadStaticModel(const char* name);
+
 class StaticModel {
 public:
-    // name without extension, such as "data/ship". Needs the GL context.
+    // name without extension, such as "data/ship"; takes a preloaded model
+    // of that name when there is one. Needs the GL context.
     // Throws Orvo3D::LoggedException when the vertex buffer or array cannot
     // be made; the JSON library's and Shader's exceptions pass through.
     explicit StaticModel(const char* name);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -253,6 +254,51 @@ TEST_F(GLStaticModel, MissingModelIsEmptyAndSaysSo) {
     EXPECT_NE(log.find("Failed to open \"data/absent\""), std::string::npos) << log;
     EXPECT_NE(log.find("Model \"data/absent\": 0 meshes / 0 parts / 0 faces / 0 images"), std::string::npos) << log;
     EXPECT_EQ(countOf(log, "ERROR ("), 1) << log;
+}
+
+// Each record's lines without the time, so two logs made at different
+// moments compare.
+std::string withoutTimes(const std::string& log) {
+    std::string out;
+    std::size_t at = 0;
+    while (at < log.size()) {
+        std::size_t end = log.find('\n', at);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(at, end - at);
+        const std::size_t open = line.find(" (");
+        if ((line.rfind("ERROR (", 0) == 0 || line.rfind("INFO (", 0) == 0) && open != std::string::npos) {
+            line = line.substr(0, open);
+        }
+        out += line + "\n";
+        at = end + 1;
+    }
+    return out;
+}
+
+TEST_F(GLStaticModel, APreloadedModelIsTheModelLoadedHereWithTheSameRecords) {
+    for (const char* name : {"data/ship", "data/absent"}) {
+        SCOPED_TRACE(name);
+        Logger::clear();
+        StaticModel plain(name);
+        const std::string plainLog = withoutTimes(readLog());
+
+        Logger::clear();
+        preloadStaticModel(name);
+        EXPECT_EQ(readLog(), "") << "the worker wrote to the log itself";
+        StaticModel preloaded(name);
+        EXPECT_EQ(withoutTimes(readLog()), plainLog);
+        const std::vector<StaticVertex> a = readVertices(preloaded), b = readVertices(plain);
+        ASSERT_EQ(a.size(), b.size());
+        EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(StaticVertex)), 0);
+        ASSERT_EQ(preloaded.parts.size(), plain.parts.size());
+        for (std::size_t i = 0; i < plain.parts.size(); ++i) {
+            EXPECT_EQ(preloaded.parts[i].materialNameHash, plain.parts[i].materialNameHash) << i;
+            EXPECT_EQ(preloaded.parts[i].firstFace, plain.parts[i].firstFace) << i;
+            EXPECT_EQ(preloaded.parts[i].faceCount, plain.parts[i].faceCount) << i;
+            EXPECT_EQ(preloaded.parts[i].hasTexture, plain.parts[i].hasTexture) << i;
+        }
+        EXPECT_EQ(preloaded.textures.size(), plain.textures.size());
+    }
 }
 
 TEST_F(GLStaticModel, VerticesArePlacedColouredAndFlaggedPerMaterial) {

@@ -236,7 +236,9 @@ TEST_F(Pad, EveryPadControlDrivesItsActionOnly) {
             EXPECT_EQ(input.pressTime[a], a == c.action ? 2.0 : 0.0) << "action " << a;
         }
         frame(3.0);  // held on: no new press
-        if (c.action >= 0) EXPECT_EQ(input.pressTime[c.action], 2.0);
+        if (c.action >= 0) {
+            EXPECT_EQ(input.pressTime[c.action], 2.0);
+        }
         if (c.button >= 0) {
             button(c.button, false);
         } else {
