@@ -30,6 +30,7 @@
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/startup.h"
+#include "platform/hugepages.h"
 #include "game/menu.h"
 #include "game/plate.h"
 #include "game/player.h"
@@ -164,6 +165,7 @@ bool makeSandbox(std::filesystem::path& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    restartWithHugePages(argv);  // as the game does
     const double mainEntered = now();
     const double startedSinceBoot = processStartSinceBoot();
     const double mainSinceBoot = bootClock();

@@ -11,8 +11,10 @@
 #include "game/menu.h"
 #include "game/startup.h"
 #include "orvo3d/log.h"
+#include "platform/hugepages.h"
 
-int main() {
+int main(int, char** argv) {
+    restartWithHugePages(argv);
     Logger::init(false);
     startPreloading();
     if (!glfwInit()) {
