@@ -3,6 +3,7 @@
 #include <GLFW/glfw3.h>
 
 #include <cstdio>
+#include <exception>
 
 #include "game/gameloop.h"
 #include "game/gameover.h"
@@ -11,7 +12,7 @@
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
 
-int main() {
+int main() try {
     Logger::init(false);
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
@@ -45,4 +46,13 @@ int main() {
     glfwDestroyWindow(window);
     glfwTerminate();
     return 0;
+} catch (const Orvo3D::LoggedException&) {
+    // The cause is already in the log; end cleanly with a code of our own.
+    std::fputs("vimbrot: cannot go on; the cause is recorded in message.log\n", stderr);
+    glfwTerminate();
+    return 3;
+} catch (const std::exception& error) {
+    std::fprintf(stderr, "vimbrot: cannot go on (%s); see message.log\n", error.what());
+    glfwTerminate();
+    return 3;
 }
