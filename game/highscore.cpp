@@ -3,9 +3,11 @@
 #include <nettle/arcfour.h>
 #include <nettle/md5.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "orvo3d/log.h"
 #include "platform/userstore.h"
@@ -40,6 +42,20 @@ void startCipher(arcfour_ctx& cipher) {
     std::uint8_t digest[MD5_DIGEST_SIZE];
     md5_digest(&hash, sizeof digest, digest);
     arcfour_set_key(&cipher, sizeof digest, digest);
+}
+
+// The screens load the best score every frame: a value that cannot be read
+// is reported when it is first seen (or when the reason changes), not in
+// every frame. An empty path means the value read fine or is not there.
+void reportUnreadable(const std::string& path, int error) {
+    static std::string reportedPath;
+    static int reportedError = 0;
+    if (path == reportedPath && error == reportedError) return;
+    reportedPath = path;
+    reportedError = error;
+    if (path.empty()) return;
+    Logger::error("game/highscore", __LINE__, "Cannot read the best score from %s: %s", path.c_str(),
+                  UserStore::failureText(error).c_str());
 }
 
 int hexValue(char c) {
@@ -96,12 +112,26 @@ unsigned char* decryptFromHex(const char* hex) {
 }
 
 std::int64_t load() {
-    if (UserStore::openKey(kProductKey) == UserStore::Status::NotFound) return 0;
+    if (UserStore::openKey(kProductKey) == UserStore::Status::NotFound) {
+        reportUnreadable("", 0);
+        return 0;
+    }
     // One byte more than the store may fill, so the text always ends in NUL
     // even when the stored value does not.
     char value[kBufferSize + 1] = {};
     std::size_t size = kBufferSize;
-    if (UserStore::queryValue(kProductKey, kReadName, value, size) != UserStore::Status::Ok) return 0;
+    UserStore::Status status = UserStore::queryValue(kProductKey, kReadName, value, size);
+    if (status != UserStore::Status::Ok) {
+        // A value that is there but cannot be read is not the same as none:
+        // it says so (once, as the screens load every frame) and is kept.
+        if (status == UserStore::Status::Failed) {
+            reportUnreadable(UserStore::valuePath(kProductKey, kReadName), errno);
+        } else {
+            reportUnreadable("", 0);
+        }
+        return 0;
+    }
+    reportUnreadable("", 0);
 
     unsigned char* text = decryptFromHex(value);
     if (text == nullptr) return 0;
@@ -117,17 +147,41 @@ std::int64_t load() {
 void save(std::int64_t best) {
     using UserStore::Status;
     if (UserStore::openKey(kProductKey) != Status::Ok) {
-        if (UserStore::openKey(kMakerKey) == Status::NotFound) UserStore::createKey("", kMakerKey);
-        UserStore::createKey(kMakerKey, kProductName);
+        Status made = Status::Ok;
+        if (UserStore::openKey(kMakerKey) == Status::NotFound) made = UserStore::createKey("", kMakerKey);
+        if (made == Status::Ok) made = UserStore::createKey(kMakerKey, kProductName);
+        if (made != Status::Ok) {
+            const int why = errno;
+            Logger::error("game/highscore", __LINE__, "Failed to save the best score %lld to %s: cannot create %s: %s (errno %d)",
+                          static_cast<long long>(best), UserStore::valuePath(kProductKey, kWriteName).c_str(),
+                          UserStore::keyPath(kProductKey).c_str(), UserStore::failureText(why).c_str(), why);
+            return;
+        }
     }
-    if (UserStore::openKey(kProductKey) == Status::NotFound) return;
+    const std::string path = UserStore::valuePath(kProductKey, kWriteName);
+
+    // A stored value that cannot be read may hold a better score than this
+    // one: it is never replaced blindly.
+    char value[kBufferSize] = {};
+    std::size_t size = sizeof value;
+    if (UserStore::queryValue(kProductKey, kWriteName, value, size) == Status::Failed) {
+        const int why = errno;
+        Logger::error("game/highscore", __LINE__,
+                      "Best score %lld not saved: %s cannot be read: %s (errno %d); it is kept as it is",
+                      static_cast<long long>(best), path.c_str(), UserStore::failureText(why).c_str(), why);
+        return;
+    }
 
     char plaintext[kBufferSize] = {};
     std::snprintf(plaintext, sizeof plaintext, kPlaintextFormat, static_cast<long long>(best));
     char* hex = encryptToHex(plaintext);
     if (hex == nullptr) return;
     // A failed write leaves the old value; the game goes on either way.
-    UserStore::setValue(kProductKey, kWriteName, hex, std::strlen(hex) + 1);
+    if (UserStore::setValue(kProductKey, kWriteName, hex, std::strlen(hex) + 1) != Status::Ok) {
+        const int why = errno;
+        Logger::error("game/highscore", __LINE__, "Failed to save the best score %lld to %s: %s (errno %d)",
+                      static_cast<long long>(best), path.c_str(), UserStore::failureText(why).c_str(), why);
+    }
     std::free(hex);
 }
 

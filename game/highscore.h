@@ -8,11 +8,15 @@
 
 namespace HighScore {
 
-// The stored best score, or 0 when there is none or it cannot be read.
+// The stored best score, or 0 when there is none or it cannot be read. A
+// value that exists but cannot be read (no permission, a link, a folder, ...)
+// is reported with an ERROR record once, when it is first seen.
 std::int64_t load();
 
-// Stores `best`, replacing whatever was stored (callers decide whether it is
-// better).
+// Stores `best`, replacing what was stored (callers decide whether it is
+// better) - unless the stored value exists but cannot be read: that one may
+// hold a better score and is kept. Every save that does not happen writes
+// one ERROR record with the path and the reason.
 void save(std::int64_t best);
 
 // RC4-encrypts the text (up to its NUL, at most 1000 bytes) and returns its

@@ -3,6 +3,7 @@
 #include <GLFW/glfw3.h>
 
 #include <cstdio>
+#include <exception>
 
 #include "game/gameloop.h"
 #include "game/gameover.h"
@@ -13,7 +14,7 @@
 #include "orvo3d/log.h"
 #include "platform/hugepages.h"
 
-int main(int, char** argv) {
+int main(int, char** argv) try {
     restartWithHugePages(argv);
     Logger::init(false);
     startPreloading();
@@ -51,4 +52,13 @@ int main(int, char** argv) {
     glfwDestroyWindow(window);
     glfwTerminate();
     return 0;
+} catch (const Orvo3D::LoggedException&) {
+    // The cause is already in the log; end cleanly with a code of our own.
+    std::fputs("vimbrot: cannot go on; the cause is recorded in message.log\n", stderr);
+    glfwTerminate();
+    return 3;
+} catch (const std::exception& error) {
+    std::fprintf(stderr, "vimbrot: cannot go on (%s); see message.log\n", error.what());
+    glfwTerminate();
+    return 3;
 }

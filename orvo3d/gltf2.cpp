@@ -486,21 +486,28 @@ GltfModel loadGltfBinaryFromMemory(const std::uint8_t* data, std::size_t size) {
         }
     }
 
-    // The text is zero-terminated, so the parser stops at the first zero byte.
-    const json root = json::parse(model.json.data(), nullptr, true, false);
+    // The library's exception goes on to the caller, but its message is
+    // logged first: it is the only account of what is wrong with the file.
+    try {
+        // The text is zero-terminated, so the parser stops at the first zero byte.
+        const json root = json::parse(model.json.data(), nullptr, true, false);
 
-    // Animations come last: their time range is read through accessors and
-    // buffer views that must already be in the model.
-    std::uint32_t index = 0;
-    for (const json& item : section(root, "nodes")) model.nodes.push_back(readNode(item, index++));
-    for (const json& item : section(root, "meshes")) model.meshes.push_back(readMesh(item));
-    for (const json& item : section(root, "materials")) model.materials.push_back(readMaterial(item));
-    for (const json& item : section(root, "textures")) model.textures.push_back(readTexture(item));
-    for (const json& item : section(root, "images")) model.images.push_back(readImage(item));
-    for (const json& item : section(root, "skins")) model.skins.push_back(readSkin(item));
-    for (const json& item : section(root, "accessors")) model.accessors.push_back(readAccessor(item));
-    for (const json& item : section(root, "bufferViews")) model.bufferViews.push_back(readBufferView(item));
-    for (const json& item : section(root, "animations")) model.animations.push_back(readAnimation(model, item));
+        // Animations come last: their time range is read through accessors and
+        // buffer views that must already be in the model.
+        std::uint32_t index = 0;
+        for (const json& item : section(root, "nodes")) model.nodes.push_back(readNode(item, index++));
+        for (const json& item : section(root, "meshes")) model.meshes.push_back(readMesh(item));
+        for (const json& item : section(root, "materials")) model.materials.push_back(readMaterial(item));
+        for (const json& item : section(root, "textures")) model.textures.push_back(readTexture(item));
+        for (const json& item : section(root, "images")) model.images.push_back(readImage(item));
+        for (const json& item : section(root, "skins")) model.skins.push_back(readSkin(item));
+        for (const json& item : section(root, "accessors")) model.accessors.push_back(readAccessor(item));
+        for (const json& item : section(root, "bufferViews")) model.bufferViews.push_back(readBufferView(item));
+        for (const json& item : section(root, "animations")) model.animations.push_back(readAnimation(model, item));
+    } catch (const json::exception& error) {
+        Logger::error(kModule, __LINE__, "Invalid glTF JSON: %s", error.what());
+        throw;
+    }
 
     if (!crossReferencesValid(model)) return GltfModel{};
     return model;

@@ -1,8 +1,13 @@
 #include "orvo3d/log.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -17,15 +22,42 @@ bool infoSuppressed = false;
 thread_local std::vector<std::string>* heldRecords = nullptr;
 
 // The log is opened per write, so the file is complete after every record
-// even when the process dies right after it.
-std::FILE* openLog(const char* mode) {
-    std::FILE* file = std::fopen(kLogPath, mode);
-    if (file == nullptr) {
-        std::fputs("Failed to open log file!\n", stdout);
-        std::fflush(stdout);
-        std::exit(1);
+// even when the process dies right after it. It must be a regular file named
+// message.log itself: no link is followed (a link could make the game append
+// to, or F12 empty, a file elsewhere) and the open never waits (a FIFO there
+// would freeze the game). Returns -1 with errno set when it cannot be used.
+int openLog(int flags) {
+    int fd = ::open(kLogPath, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | flags, 0666);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        int why = S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
+        ::close(fd);
+        errno = why;
+        return -1;
     }
-    return file;
+    return fd;
+}
+
+// A log that cannot be written must not stop the game: the record goes to
+// standard error instead, and the first such failure says why, once.
+void reportUnusableLog(int why) {
+    static bool reported = false;
+    if (reported) return;
+    reported = true;
+    const char* reason = why == ENODEV ? "not a regular file" : std::strerror(why);
+    std::fprintf(stderr, "vimbrot: cannot write message.log (%s); records go to standard error\n", reason);
+}
+
+bool writeAll(int fd, const char* text, std::size_t size) {
+    while (size > 0) {
+        ssize_t done = ::write(fd, text, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        text += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
 }
 
 void append(const char* text) {
@@ -33,9 +65,15 @@ void append(const char* text) {
         heldRecords->emplace_back(text);
         return;
     }
-    std::FILE* file = openLog("ab");
-    std::fputs(text, file);
-    std::fclose(file);
+    const std::size_t size = std::strlen(text);
+    int fd = openLog(O_APPEND);
+    bool written = fd >= 0 && writeAll(fd, text, size);
+    int why = errno;
+    if (fd >= 0) ::close(fd);
+    if (written) return;
+    reportUnusableLog(why);
+    std::fwrite(text, 1, size, stderr);
+    std::fflush(stderr);
 }
 
 void formatLocalTime(char* out, std::size_t size, const char* format) {
@@ -95,7 +133,10 @@ void info(const char* file, int line, const char* format, ...) {
 }
 
 void clear() {
-    std::fclose(openLog("wb"));
+    // Truncated only once it is known to be our own regular file.
+    int fd = openLog(0);
+    if (fd < 0 || ::ftruncate(fd, 0) != 0) reportUnusableLog(errno);
+    if (fd >= 0) ::close(fd);
 }
 
 HoldRecords::HoldRecords(std::vector<std::string>& records) : previous(heldRecords) { heldRecords = &records; }

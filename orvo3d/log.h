@@ -1,6 +1,9 @@
 #pragma once
 // The process-wide text log, "message.log" in the working directory, written
 // record by record, and the exception that logs itself when constructed.
+// The log is only ever a regular file of that name: a link, a FIFO or a
+// folder there is left alone. When it cannot be written, records go to
+// standard error instead and the game goes on.
 
 #include <exception>
 #include <string>
@@ -18,7 +21,7 @@ void init(bool verbose);
 // Writes one INFO record unless INFO records are suppressed.
 [[gnu::format(printf, 3, 4)]] void info(const char* file, int line, const char* format, ...);
 
-// Empties the log file.
+// Empties the log file (when it is a regular file that can be written).
 void clear();
 
 // While one lives, the records its thread writes are kept in `records`
@@ -43,7 +46,8 @@ void writeHeldRecords(const std::vector<std::string>& records);
 namespace Orvo3D {
 
 // Writes an ERROR record on construction; the caller then throws it.
-// Nothing in the game catches it: the record is the only trace of the cause.
+// Only the entry catches it, to end the process: the record is the only
+// trace of the cause.
 class LoggedException : public std::exception {
 public:
     [[gnu::format(printf, 4, 5)]] LoggedException(const char* file, int line, const char* format, ...);

@@ -7,6 +7,7 @@
 // case (value names are case-insensitive, as the registry's are), private
 // (0600), holding exactly the value's bytes. Values are replaced atomically:
 // a crash or a full disk leaves the old value or the new one, never a mix.
+// A call that returns Failed leaves errno saying why (see failureText).
 
 #include <cstddef>
 #include <string>
@@ -35,8 +36,17 @@ Status createKey(std::string_view parent, std::string_view name);
 // read. A value larger than the buffer fails and `size` is left alone.
 Status queryValue(std::string_view key, std::string_view name, void* buffer, std::size_t& size);
 
-// Replaces a value (or creates it) under an existing key.
+// Replaces a value (or creates it) under an existing key. Temporary files
+// left by saves that were killed before they finished are removed first.
 Status setValue(std::string_view key, std::string_view name, const void* data, std::size_t size);
+
+// The file that holds a value (for messages); "" when there is none.
+std::string valuePath(std::string_view key, std::string_view name);
+std::string keyPath(std::string_view key);
+
+// A failure's errno in words: besides the system's texts, a value that is a
+// link (never followed), a folder or not a regular file is named as such.
+std::string failureText(int error);
 
 // For tests only: called once the new value is written and flushed to its
 // temporary file, just before that file takes the value's name.

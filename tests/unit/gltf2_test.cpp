@@ -444,18 +444,29 @@ TEST(Gltf2Records, MalformedJsonAndMissingKeysThrowTheLibrarysErrors) {
         SCOPED_TRACE(c.what);
         Document doc = sampleDocument();
         c.change(doc.gltf);
+        std::filesystem::remove("message.log");
         try {
             loadBytes(doc.bytes());
             ADD_FAILURE() << "no exception";
         } catch (const json::type_error& e) {
             EXPECT_NE(std::string(e.what()).find(c.text), std::string::npos) << e.what();
+            // The library's own words are logged before the exception leaves.
+            EXPECT_EQ(countOf(readLog(), std::string("\nInvalid glTF JSON: ") + e.what() + "\n\n"), 1) << readLog();
+            EXPECT_EQ(countOf(readLog(), "ERROR ("), 1) << readLog();
         }
     }
     Container broken;
-    broken.jsonText = R"({"nodes": [ {"name": "a"}, ]})";
-    EXPECT_THROW(loadBytes(broken.bytes()), json::parse_error);
-    broken.jsonText = R"({"nodes": [] /* no comments */})";
-    EXPECT_THROW(loadBytes(broken.bytes()), json::parse_error);
+    for (const char* text : {R"({"nodes": [ {"name": "a"}, ]})", R"({"nodes": [] /* no comments */})"}) {
+        SCOPED_TRACE(text);
+        broken.jsonText = text;
+        std::filesystem::remove("message.log");
+        try {
+            loadBytes(broken.bytes());
+            ADD_FAILURE() << "no exception";
+        } catch (const json::parse_error& e) {
+            EXPECT_EQ(countOf(readLog(), std::string("\nInvalid glTF JSON: ") + e.what() + "\n\n"), 1) << readLog();
+        }
+    }
 }
 
 // ---- Readers -----------------------------------------------------------------

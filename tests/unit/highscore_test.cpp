@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -25,6 +27,7 @@
 
 #include "game/highscore.h"
 #include "platform/userstore.h"
+#include "support/child.h"
 #include "support/sandbox.h"
 
 namespace fs = std::filesystem;
@@ -205,6 +208,12 @@ TEST_F(HighScoreStore, DecryptedTextMustBeLongerThanItsPrefix) {
         {kPrefix + "abc", 0},          // no number where it should start
         {kPrefix + "  -12xyz", -12},   // read as atoll reads
         {kPrefix + "99999999999999999999", INT64_MAX},  // out of range: the nearest, never undefined
+        {kPrefix + "-99999999999999999999", INT64_MIN},
+        {kPrefix + "9223372036854775807", INT64_MAX},
+        {kPrefix + "-9223372036854775808", INT64_MIN},
+        {kPrefix + "0000042", 42},     // leading zeros
+        {kPrefix + "42 and then garbage", 42},
+        {kPrefix + "+17", 17},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.plaintext);
@@ -251,6 +260,13 @@ TEST_F(HighScoreStore, DamagedOrUnreadableValuesReadZero) {
         {"truncated to 40 bytes", [&] { storeRaw(good.substr(0, 40)); }, 0},
         {"truncated to 75 bytes", [&] { storeRaw(good.substr(0, 75)); }, 0},
         {"not hex", [&] { storeRaw(std::string(82, 'Z') + '\0'); }, 0},
+        {"binary", [&] {
+             std::string bytes;
+             for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>((i * 97 + 13) & 0xFF));
+             storeRaw(bytes);
+         }, 0},
+        {"unterminated (no NUL)", [&] { storeRaw(good.substr(0, good.size() - 1)); }, 1234},
+        {"garbage after the NUL", [&] { storeRaw(good + "garbage\x01\xff"); }, 1234},
         {"missing product folder", [&] { fs::create_directories(dataHome() / "Orvo"); }, 0},
         {"product folder is a file", [&] { writeFile(productFolder(), good); }, 0},
         {"value is a folder", [&] { fs::create_directories(valueFile()); }, 0},
@@ -431,4 +447,330 @@ TEST_F(HighScoreStore, SaveKilledBeforeTheReplaceLeavesTheOldValue) {
 
     HighScore::save(3000);
     EXPECT_EQ(HighScore::load(), 3000);
+}
+
+// ---------------------------------------------------------------- faults
+// Each case below runs in a child process of its own, in a folder every user
+// may enter (some run as the unprivileged user "nobody": permissions do not
+// stop root), with its own working directory (for message.log) and data home.
+
+namespace {
+
+struct FaultFolder {
+    fs::path dir;
+    explicit FaultFolder(const std::string& name) {
+        dir = fs::temp_directory_path() / ("vimbrot-store-" + name + "-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "share");
+        fs::permissions(dir, fs::perms::all);
+        fs::permissions(dir / "share", fs::perms::all);
+    }
+    ~FaultFolder() {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    fs::path share() const { return dir / "share"; }
+    fs::path product() const { return share() / "Orvo" / "Vimbrot"; }
+    fs::path value() const { return product() / "data"; }
+    std::string log() const { return readFile(dir / "message.log"); }
+    // Points the store here and saves a value as the game would.
+    void seed(std::int64_t best) const {
+        setenv("XDG_DATA_HOME", share().c_str(), 1);
+        HighScore::save(best);
+    }
+    // Hands the store's folders to nobody, as if that user had made them.
+    void giveToNobody() const {
+        const passwd* nobody = ::getpwnam("nobody");
+        if (nobody == nullptr) return;
+        for (const fs::path& p : {share() / "Orvo", product()}) {
+            if (fs::exists(p)) {
+                EXPECT_EQ(::chown(p.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+            }
+        }
+    }
+};
+
+void reportSkip(const char* what, bool unprivileged) {
+    std::printf("[  SKIPPED ] %s: needs %s\n", what, unprivileged ? "the user nobody" : "a mount namespace");
+}
+
+}  // namespace
+
+// Unreadable is not zero: the value in `data`'s place is kept, one ERROR
+// names the path and the reason however often the screens load, and no
+// lower score is ever saved over it.
+TEST_F(HighScoreStore, UnreadableValueIsKeptReportedOnceAndNeverReplaced) {
+    struct Case {
+        const char* what;
+        std::function<void(const FaultFolder&)> prepare;  // run as root, after a best of 500 was saved
+        const char* reason;
+        bool unprivileged = false;
+    };
+    const Case cases[] = {
+        {"mode 0000", [](const FaultFolder& f) {
+             f.giveToNobody();
+             const passwd* nobody = ::getpwnam("nobody");
+             if (nobody != nullptr) {
+                 EXPECT_EQ(::chown(f.value().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+             }
+             ::chmod(f.value().c_str(), 0);
+         }, "Permission denied", true},
+        {"owned by someone else", [](const FaultFolder& f) { f.giveToNobody(); }, "Permission denied", true},
+        {"a folder", [](const FaultFolder& f) {
+             fs::remove(f.value());
+             fs::create_directory(f.value());
+         }, "it is a folder"},
+        {"a FIFO", [](const FaultFolder& f) {
+             fs::remove(f.value());
+             ASSERT_EQ(::mkfifo(f.value().c_str(), 0600), 0);
+         }, "not a regular file"},
+        {"a link the store refuses", [](const FaultFolder& f) {
+             fs::rename(f.value(), f.dir / "elsewhere");
+             fs::create_symlink(f.dir / "elsewhere", f.value());
+         }, "symbolic link"},
+        {"huge", [](const FaultFolder& f) { writeFile(f.value(), std::string(1 << 20, 'A')); }, "larger than"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultFolder f("unreadable");
+        f.seed(500);
+        c.prepare(f);
+        const auto before = fs::symlink_status(f.value()).type();
+        const std::string bytesBefore = fs::is_regular_file(f.value()) ? readFile(f.value()) : "";
+
+        ChildOutcome run = runInChild(
+            [&] {
+                if (::chdir(f.dir.c_str()) != 0) ::_exit(91);
+                for (int frame = 0; frame < 5; ++frame) {
+                    if (HighScore::load() != 0) ::_exit(92);
+                }
+                HighScore::save(50);  // the end of a run: 50 > the 0 it read
+                HighScore::save(60);
+                if (HighScore::load() != 0) ::_exit(93);
+            },
+            [&] { return !c.unprivileged || becomeNobody(); });
+        if (run.exited && run.code == kChildCannotRun) {
+            reportSkip(c.what, true);
+            continue;
+        }
+        EXPECT_TRUE(run.exited && run.code == 0) << "code " << run.code << " signal " << run.signal;
+
+        const std::string log = f.log();
+        const std::string path = f.value().string();
+        EXPECT_EQ(countOf(log, "Cannot read the best score from " + path + ": "), 1) << log;
+        EXPECT_EQ(countOf(log, "Best score 50 not saved: " + path + " cannot be read: "), 1) << log;
+        EXPECT_EQ(countOf(log, "Best score 60 not saved: " + path + " cannot be read: "), 1) << log;
+        EXPECT_EQ(countOf(log, c.reason), 3) << log;
+        EXPECT_EQ(countOf(log, "ERROR ("), 3) << log;
+
+        // Untouched: the same kind of thing with the same bytes, and the best
+        // of 500 still there for whoever can read it.
+        EXPECT_EQ(fs::symlink_status(f.value()).type(), before);
+        if (!bytesBefore.empty()) {
+            EXPECT_EQ(readFile(f.value()), bytesBefore);
+        }
+        if (fs::exists(f.dir / "elsewhere")) {
+            EXPECT_EQ(readFile(f.dir / "elsewhere"), stored(500));
+        }
+        if (c.unprivileged) {
+            EXPECT_EQ(HighScore::load(), 500);
+        }
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(f.product())) names.push_back(entry.path().filename());
+        EXPECT_EQ(names, std::vector<std::string>{"data"}) << "a temporary file was left";
+    }
+}
+
+// A save that fails records one ERROR with the path and errno per save; the
+// value stored before stays whole.
+TEST_F(HighScoreStore, FailedSaveRecordsPathAndErrnoEveryTime) {
+    struct Case {
+        const char* what;
+        std::function<void(const FaultFolder&)> prepare;  // as root
+        std::function<bool(const FaultFolder&)> condition;  // in the child, before the saves
+        std::string (*path)(const FaultFolder&);
+        const char* reason;
+        std::int64_t kept;
+        bool unprivileged = false;
+    };
+    auto asNobody = [](const FaultFolder&) { return becomeNobody(); };
+    const Case cases[] = {
+        {"read-only data home", [](const FaultFolder& f) {
+             fs::permissions(f.share(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                            fs::perms::others_read | fs::perms::others_exec);
+         }, asNobody, [](const FaultFolder& f) { return f.value().string() + ": cannot create " + f.product().string(); },
+         "Permission denied (errno 13)", 0, true},
+        {"read-only product folder", [](const FaultFolder& f) {
+             f.seed(500);
+             f.giveToNobody();
+             const passwd* nobody = ::getpwnam("nobody");
+             if (nobody != nullptr) {
+                 EXPECT_EQ(::chown(f.value().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+             }
+             ::chmod(f.product().c_str(), 0500);
+         }, asNobody, [](const FaultFolder& f) { return f.value().string(); },
+         "Permission denied (errno 13)", 500, true},
+        {"product folder owned by root", [](const FaultFolder& f) {
+             f.seed(500);
+             ::chmod((f.share() / "Orvo").c_str(), 0755);
+             ::chmod(f.product().c_str(), 0755);
+             ::chmod(f.value().c_str(), 0644);
+         }, asNobody, [](const FaultFolder& f) { return f.value().string(); },
+         "Permission denied (errno 13)", 500, true},
+        {"disk full", [](const FaultFolder&) {},
+         [](const FaultFolder& f) {
+             if (!mountFullDisk(f.share())) return false;
+             fs::remove(f.share() / "filler");
+             f.seed(500);
+             return fillDisk(f.share());
+         },
+         [](const FaultFolder& f) { return f.value().string(); }, "No space left on device (errno 28)", 500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultFolder f("failedsave");
+        setenv("XDG_DATA_HOME", f.share().c_str(), 1);
+        c.prepare(f);
+        ChildOutcome run = runInChild(
+            [&] {
+                if (::chdir(f.dir.c_str()) != 0) ::_exit(91);
+                setenv("XDG_DATA_HOME", f.share().c_str(), 1);
+                HighScore::save(7000);
+                HighScore::save(8000);
+                // The full disk lives only in the child's namespace: check there.
+                if (HighScore::load() != c.kept) ::_exit(92);
+                if (fs::exists(f.product())) {
+                    for (const auto& entry : fs::directory_iterator(f.product())) {
+                        if (entry.path().filename() != "data") ::_exit(93);
+                    }
+                }
+            },
+            [&] { return c.condition(f); });
+        if (run.exited && run.code == kChildCannotRun) {
+            reportSkip(c.what, c.unprivileged);
+            continue;
+        }
+        EXPECT_TRUE(run.exited && run.code == 0) << "code " << run.code << " signal " << run.signal;
+        const std::string log = f.log();
+        for (const char* score : {"7000", "8000"}) {
+            EXPECT_EQ(countOf(log, std::string("Failed to save the best score ") + score + " to " + c.path(f) + ": " +
+                                       c.reason), 1) << log;
+        }
+        EXPECT_EQ(countOf(log, "ERROR ("), 2) << log;
+    }
+}
+
+// With neither XDG_DATA_HOME nor HOME the store lives under the account's
+// home folder; nobody's does not exist, and saving there says so.
+TEST_F(HighScoreStore, WithoutHomeTheAccountsHomeFolderIsUsed) {
+    FaultFolder f("nohome");
+    ChildOutcome run = runInChild(
+        [&] {
+            if (::chdir(f.dir.c_str()) != 0) ::_exit(91);
+            unsetenv("XDG_DATA_HOME");
+            unsetenv("HOME");
+            const passwd* me = ::getpwuid(::getuid());
+            if (me == nullptr || UserStore::rootFolder() != std::string(me->pw_dir) + "/.local/share") ::_exit(92);
+            if (HighScore::load() != 0) ::_exit(93);
+            HighScore::save(5);
+        },
+        [] { return becomeNobody(); });
+    if (run.exited && run.code == kChildCannotRun) return reportSkip("no HOME", true);
+    EXPECT_TRUE(run.exited && run.code == 0) << "code " << run.code << " signal " << run.signal;
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    if (fs::exists(nobody->pw_dir)) GTEST_SKIP() << "nobody has a home folder here: " << nobody->pw_dir;
+    const std::string product = std::string(nobody->pw_dir) + "/.local/share/Orvo/Vimbrot";
+    EXPECT_EQ(countOf(f.log(), "Failed to save the best score 5 to " + product + "/data: cannot create " + product + ": "), 1)
+        << f.log();
+}
+
+// A save's temporary file that is not locked by a living save was left by
+// one that was killed, and the next save removes it; others stay.
+TEST_F(HighScoreStore, NextSaveRemovesAbandonedTemporariesOnly) {
+    HighScore::save(1);
+    for (const char* name : {".data.a1b2c3", ".data.ZZZZZZ"}) writeFile(productFolder() / name, stored(99));
+    writeFile(productFolder() / ".data.locked", stored(98));
+    int held = ::open((productFolder() / ".data.locked").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);  // a save under way in another process
+    for (const char* name : {".data.toolong7", ".other.abcdef", "notes"}) writeFile(productFolder() / name, "x");
+
+    HighScore::save(2);
+    ::close(held);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(productFolder())) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".data.locked", ".data.toolong7", ".other.abcdef", "data", "notes"}));
+    EXPECT_EQ(HighScore::load(), 2);
+}
+
+// Killed at any moment of a save, again and again: the value is always one
+// whole saved score, at most the one killed save's temporary file is ever
+// left over, and the next save clears it.
+TEST_F(HighScoreStore, SigkillDuringSavesInALoopNeverTearsOrLeaksTemporaries) {
+    HighScore::save(1);
+    unsigned seed = 12345;
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            char byte = 1;
+            if (::write(ready[1], &byte, 1) != 1) ::_exit(2);
+            for (std::int64_t score = 2;; ++score) HighScore::save(score);
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::close(ready[0]);
+        seed = seed * 1103515245u + 12345u;
+        ::usleep((seed >> 16) % 3000);  // somewhere inside one of its saves
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+        const std::int64_t best = HighScore::load();
+        EXPECT_GE(best, 1);
+        EXPECT_EQ(readFile(valueFile()), stored(best));
+        int temporaries = 0;
+        for (const auto& entry : fs::directory_iterator(productFolder())) {
+            temporaries += entry.path().filename() != "data";
+        }
+        EXPECT_LE(temporaries, 1);
+    }
+    HighScore::save(7);
+    EXPECT_EQ(std::distance(fs::directory_iterator(productFolder()), fs::directory_iterator()), 1);
+    EXPECT_EQ(HighScore::load(), 7);
+}
+
+// Two games saving at the same time: every save succeeds, the value is
+// always one whole score, and no temporary file is left.
+TEST_F(HighScoreStore, TwoProcessesSavingAtOnce) {
+    HighScore::save(1);
+    pid_t children[2];
+    for (int i = 0; i < 2; ++i) {
+        children[i] = ::fork();
+        ASSERT_GE(children[i], 0);
+        if (children[i] == 0) {
+            for (std::int64_t n = 0; n < 150; ++n) {
+                HighScore::save((i + 1) * 100000 + n);
+                const std::int64_t seen = HighScore::load();
+                if (seen % 100000 >= 150 || seen / 100000 < 1 || seen / 100000 > 2) ::_exit(4);
+            }
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed or a load saw a torn value";
+    }
+    const std::int64_t best = HighScore::load();
+    EXPECT_TRUE(best == 100149 || best == 200149) << best;
+    EXPECT_EQ(std::distance(fs::directory_iterator(productFolder()), fs::directory_iterator()), 1);
+    EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
 }
