@@ -30,7 +30,7 @@ nice cmake --build "$build" -j2 >"$work/build.txt" 2>&1 ||
 echo "the parent project configured and built (game, its libraries and the parent's consumer)"
 
 [ -x "$build/vimbrot/vimbrot" ] || fail "no game executable in the parent's build"
-if nm --defined-only "$build/vimbrot/libgame.a" | grep -qwE '[TtWw] main$'; then
+if nm --defined-only "$build/vimbrot/libgame.a" | grep -wE '[TtWw] main$' >/dev/null; then
   fail "libgame.a defines main: the process entry was compiled into the game library"
 fi
 [ ! -e "$build/vimbrot/tests" ] || fail "the game's tests were configured inside the parent project"

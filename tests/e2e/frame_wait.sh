@@ -23,7 +23,7 @@ python=python3
 # The frame loop's share of a core is a property of the real build: under
 # AddressSanitizer every copy of the frame on its way to the X server goes
 # through the sanitizer's checks, and the share says nothing about the wait.
-if ldd "$exe" | grep -q libasan; then
+if ldd "$exe" | grep libasan >/dev/null; then
   echo "skipped: $exe is built with AddressSanitizer"
   exit 77
 fi

@@ -21,7 +21,7 @@ export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$wor
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
 # An AddressSanitizer build allocates through its own allocator.
-if ldd "$exe" | grep -q libasan; then export PLACEMENT_SANITIZED=1; fi
+if ldd "$exe" | grep libasan >/dev/null; then export PLACEMENT_SANITIZED=1; fi
 
 for screen in 1920x1200x24 1280x1024x24; do
   echo "screen $screen:"
