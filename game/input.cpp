@@ -151,7 +151,9 @@ void focusCallback(GLFWwindow*, int focused) {
 
 // Iconified counts as unfocused; a restored window is taken as focused,
 // and a focus event that says otherwise follows.
-void iconifyCallback(GLFWwindow* window, int iconified) { focusCallback(window, iconified == GLFW_TRUE ? GLFW_FALSE : GLFW_TRUE); }
+void iconifyCallback(GLFWwindow* window, int iconified) {
+    focusCallback(window, iconified == GLFW_TRUE ? GLFW_FALSE : GLFW_TRUE);
+}
 
 GamepadState readGamepads() {
     GamepadState merged;

@@ -1,7 +1,6 @@
 #include "orvo3d/image.h"
 
 #include <climits>
-#include <string>
 
 #include <stb_image.h>
 
@@ -18,41 +17,32 @@ unsigned char* decode(const unsigned char* data, int size, int& width, int& heig
     return pixels;
 }
 
-struct Decoded {
-    unsigned char* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-};
-
-Decoded decodeNamed(const char* path) {
-    Decoded image;
+DecodedImage decodeNamed(const char* path) {
+    DecodedImage image;
     const Storage::Blob encoded = Storage::loadBlob(path);
     // A missing path reaches the decoder as empty input and fails the same way.
     int length = encoded.size() <= static_cast<std::size_t>(INT_MAX) ? static_cast<int>(encoded.size()) : 0;
-    image.pixels = decode(encoded.data(), length, image.width, image.height);
+    image.pixels = {decode(encoded.data(), length, image.width, image.height), freeImage};
     return image;
 }
 
-// Lives until the process ends; its threads are joined at exit, and a
-// preload nobody took (a test that never builds the road) is dropped.
-PreloadTable<Decoded>& preloaded() {
-    static PreloadTable<Decoded> table;
+// Lives until the process ends; its threads are joined at exit, and the
+// pixels of a preload nobody took (a test that never builds the road) are
+// freed with it.
+PreloadTable<DecodedImage>& preloaded() {
+    static PreloadTable<DecodedImage> table;
     return table;
 }
 
 }  // namespace
 
-void preloadImage(const char* path) {
-    std::string name = path;
-    preloaded().start(name, [name] { return decodeNamed(name.c_str()); });
-}
+void preloadImage(const char* path) { preloaded().start(path, decodeNamed); }
 
 unsigned char* loadImage(const char* path, int& width, int& height) {
-    std::optional<Decoded> image = preloaded().take(path);
-    if (!image) image = decodeNamed(path);
-    width = image->width;
-    height = image->height;
-    return image->pixels;
+    DecodedImage image = preloaded().takeOrLoad(path, decodeNamed);
+    width = image.width;
+    height = image.height;
+    return image.pixels.release();
 }
 
 unsigned char* loadImageFromMemory(const unsigned char* data, int size, int& width, int& height) {

@@ -1,6 +1,16 @@
 #pragma once
 // Decodes JPEG (or any stb_image format) into 8-bit RGB, top row first.
 
+#include <memory>
+
+// 8-bit RGB pixels of one decoded image, freed with it; null pixels when the
+// image did not decode.
+struct DecodedImage {
+    std::unique_ptr<unsigned char, void (*)(unsigned char*)> pixels{nullptr, nullptr};
+    int width = 0;
+    int height = 0;
+};
+
 // Returns width * height * 3 bytes owned by the caller (free with
 // freeImage), or null after logging "Failed to load texture".
 unsigned char* loadImage(const char* path, int& width, int& height);

@@ -58,12 +58,19 @@ private:
 
 // Preloaded results by name, for the loaders to look in: a loader that
 // finds its name takes the result instead of doing the work again.
+// A loader that keeps one table starts load(name) with start(name, load)
+// and gets its result with takeOrLoad(name, load).
 template <class T>
 class PreloadTable {
 public:
     void start(const std::string& name, std::function<T()> work) {
         std::lock_guard lock(mutex);
         jobs.insert_or_assign(name, std::make_unique<Preloaded<T>>(std::move(work)));
+    }
+
+    // Starts load(name) for the name.
+    void start(const std::string& name, T (*load)(const char*)) {
+        start(name, std::function<T()>([name, load] { return load(name.c_str()); }));
     }
 
     // The result for the name, once; nothing when it was never started.
@@ -77,6 +84,12 @@ public:
             jobs.erase(found);
         }
         return job->take();
+    }
+
+    // The preloaded result for the name, else load(name) done here.
+    T takeOrLoad(const std::string& name, T (*load)(const char*)) {
+        std::optional<T> result = take(name);
+        return result ? std::move(*result) : load(name.c_str());
     }
 
 private:

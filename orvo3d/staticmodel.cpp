@@ -183,19 +183,11 @@ PreloadTable<StaticModelData>& preloaded() {
     return table;
 }
 
-StaticModelData takeOrLoad(const char* name) {
-    std::optional<StaticModelData> data = preloaded().take(name);
-    return data ? std::move(*data) : loadStaticModelData(name);
-}
-
 }  // namespace
 
-void preloadStaticModel(const char* name) {
-    std::string model = name;
-    preloaded().start(model, [model] { return loadStaticModelData(model.c_str()); });
-}
+void preloadStaticModel(const char* name) { preloaded().start(name, loadStaticModelData); }
 
-StaticModel::StaticModel(const char* name) : StaticModel(takeOrLoad(name)) {}
+StaticModel::StaticModel(const char* name) : StaticModel(preloaded().takeOrLoad(name, loadStaticModelData)) {}
 
 StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {
     uploadTextures(data.images);

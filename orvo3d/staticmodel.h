@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "orvo3d/image.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
 
@@ -32,14 +33,6 @@ struct StaticVertex {
     std::int32_t useTexture;  // 0 or 1
 };
 static_assert(sizeof(StaticVertex) == 48, "the vertex layout is a GPU buffer format");
-
-// 8-bit RGB pixels of one decoded image, freed with it; null pixels when the
-// image did not decode.
-struct DecodedImage {
-    std::unique_ptr<unsigned char, void (*)(unsigned char*)> pixels{nullptr, nullptr};
-    int width = 0;
-    int height = 0;
-};
 
 // Everything a model needs before its first GL call: the glTF parsed, the
 // images decoded, every vertex placed. Making it calls no GL, so it can be

@@ -289,7 +289,9 @@ TEST_F(GLStaticModel, APreloadedModelIsTheModelLoadedHereWithTheSameRecords) {
         EXPECT_EQ(withoutTimes(readLog()), plainLog);
         const std::vector<StaticVertex> a = readVertices(preloaded), b = readVertices(plain);
         ASSERT_EQ(a.size(), b.size());
-        if (!a.empty()) EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(StaticVertex)), 0);
+        if (!a.empty()) {
+            EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(StaticVertex)), 0);
+        }
         ASSERT_EQ(preloaded.parts.size(), plain.parts.size());
         for (std::size_t i = 0; i < plain.parts.size(); ++i) {
             EXPECT_EQ(preloaded.parts[i].materialNameHash, plain.parts[i].materialNameHash) << i;
