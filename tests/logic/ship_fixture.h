@@ -67,15 +67,8 @@ inline void tapKey(int key) {
 // Every key up, no tap pending, taps kept for 3 game updates as the main
 // loop sets it.
 inline void resetInput() {
-    Input& input = Input::instance();
-    input.held = {};
-    input.pressTime = {};
-    input.pending = {};
-    input.releaseFrames = 3;
-    input.padHeld = {};
-    input.stickHeld = {};
-    input.focused = true;
-    input.interrupted = false;
+    Input::instance() = Input{};
+    Input::instance().releaseFrames = 3;
 }
 
 inline int pendingOf(Action a) { return Input::instance().pending[static_cast<int>(a)]; }

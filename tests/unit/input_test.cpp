@@ -11,11 +11,9 @@ namespace {
 class Keys : public testing::Test {
 protected:
     void SetUp() override {
-        Input& input = Input::instance();
-        input.held.fill(false);
-        input.pressTime.fill(0.0);
-        input.pending.fill(0);
-        input.releaseFrames = 3;
+        // A fresh table, as the process starts with one.
+        Input::instance() = Input{};
+        Input::instance().releaseFrames = 3;
     }
 
     static void press(int key) { keyCallback(nullptr, key, 0, GLFW_PRESS, 0); }
@@ -174,10 +172,6 @@ class Pad : public Keys {
 protected:
     void SetUp() override {
         Keys::SetUp();
-        input.padHeld.fill(false);
-        input.stickHeld.fill(false);
-        input.focused = true;
-        input.interrupted = false;
         state = GamepadState{};
         state.connected = true;
     }
