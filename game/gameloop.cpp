@@ -109,17 +109,10 @@ Game::Game() {
 Game::~Game() = default;
 
 void Game::reset() {
-    // The same seed before every track: every run meets the same road. The
-    // new track is built before the old one goes, so a failure leaves the
-    // game (and the road's generator) as it was.
-    const TrackRandom before = trackRandom();
-    seedTrackRandom(kTrackSeed);
-    try {
-        track = std::make_unique<Track>();
-    } catch (...) {
-        trackRandom() = before;
-        throw;
-    }
+    // Every new track seeds its own generator alike: every run meets the
+    // same road. It is built before the old one goes, so a failure leaves the
+    // game as it was.
+    track = std::make_unique<Track>();
     player->reset();
     paused = false;
 }

@@ -23,8 +23,6 @@ constexpr float kSheet[6][6] = {
     {0.5f, 0.0f, -0.5f, 0.0f, 1.0f, 0.0f},  {-0.5f, 0.0f, -0.5f, 0.0f, 1.0f, 0.0f},
 };
 
-TrackRandom generator;
-
 // A draw from the road's generator taken modulo n, as a float.
 float draw(TrackRandom& random, int n) { return static_cast<float>(random.next() % n); }
 
@@ -34,10 +32,6 @@ void addPlate(PlateList& plates, float x, float y, float z, float width, float h
 }
 
 }  // namespace
-
-TrackRandom& trackRandom() { return generator; }
-
-void seedTrackRandom(std::uint32_t seed) { generator.seed(seed); }
 
 void layFirstPlate(PlateList& plates) { addPlate(plates, 0.0f, -0.635f, 0.0f, 3.0f, 0.2f, 20.0f, true, false); }
 
@@ -90,13 +84,14 @@ void generateRoad(TrackRandom& random, float distance, float& frontier, PlateLis
     }
 }
 
-Track::Track() {
+Track::Track(std::uint32_t seed) {
     vbo = makeVertexBuffer(kSheet, sizeof(kSheet), "track", kModule, __LINE__);
     vao = makeVertexArray("track", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/track.vert", "shaders/track.frag");
     bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 
+    random.seed(seed);
     frontier = kRoadStart;
     distance = 0.0f;
     // The plates' shared renderer comes into being with the first road.
@@ -116,7 +111,7 @@ void Track::cullAndGenerate() {
     generate();
 }
 
-void Track::generate() { generateRoad(generator, distance, frontier, plates); }
+void Track::generate() { generateRoad(random, distance, frontier, plates); }
 
 void Track::render() {
     glBindBuffer(GL_ARRAY_BUFFER, vbo);

@@ -24,11 +24,8 @@ public:
     std::uint32_t state = 1;
 };
 
-// The one generator the track draws from; nothing else uses it.
-TrackRandom& trackRandom();
-// Called right before every new Track so that every run meets the same road.
-void seedTrackRandom(std::uint32_t seed);
-
+// Every road starts its generator from this seed, so every run meets the
+// same road.
 constexpr std::uint32_t kTrackSeed = 108348733u;
 
 // The road's plates in creation order, owned.
@@ -51,9 +48,9 @@ void generateRoad(TrackRandom& random, float distance, float& frontier, PlateLis
 class Track {
 public:
     // Builds the sheet and its program, the shared plate renderer if there is
-    // none yet, lays the fixed first plate and generates the road to 200
-    // units ahead. Throws Orvo3D::LoggedException.
-    Track();
+    // none yet, seeds the road's own generator, lays the fixed first plate and
+    // generates the road to 200 units ahead. Throws Orvo3D::LoggedException.
+    explicit Track(std::uint32_t seed = kTrackSeed);
     Track(const Track&) = delete;
     Track& operator=(const Track&) = delete;
 
@@ -69,6 +66,8 @@ public:
     GlBuffer vbo;
     GlVertexArray vao;
     std::unique_ptr<Shader> shader;
+    // The road's own random source; nothing else draws from it.
+    TrackRandom random;
     float frontier = kRoadStart;
     float distance = 0.0f;
     PlateList plates;

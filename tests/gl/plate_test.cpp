@@ -54,12 +54,10 @@ TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
     // Plates are plain records: making them builds nothing.
     Plate first(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
     ASSERT_EQ(PlateRenderer::instance, nullptr);
-    seedTrackRandom(kTrackSeed);
     auto track = std::make_unique<Track>();
     PlateRenderer* renderer = PlateRenderer::instance;
     ASSERT_NE(renderer, nullptr);
     // A new track (as after a reset) reuses it.
-    seedTrackRandom(kTrackSeed);
     track = std::make_unique<Track>();
     EXPECT_EQ(PlateRenderer::instance, renderer);
     track.reset();
@@ -238,7 +236,6 @@ TEST_F(GLPlate, FailedBufferCheckLeavesNoRendererBehind) {
     EXPECT_EQ(PlateRenderer::instance, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to init plate: VBO generation"), 1);
 
-    seedTrackRandom(kTrackSeed);
     Track track;
     EXPECT_NE(PlateRenderer::instance, nullptr);
 }

@@ -89,7 +89,6 @@ class GLTrackRender : public RoadGlTest {};
 TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
     ShadowMap shadow;
     ASSERT_TRUE(shadow.complete);
-    seedTrackRandom(kTrackSeed);
     Track track;
 
     renderFrame(track, shadow, kSky);
@@ -168,7 +167,6 @@ TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
 TEST_F(GLTrackRender, ShadowPassDarkensTheRoadBehindCasters) {
     ShadowMap shadow;
     ASSERT_TRUE(shadow.complete);
-    seedTrackRandom(kTrackSeed);
     Track track;
     // A block on the first floor plate, just ahead of the ship: the light
     // comes from the right, above and behind, so its shadow falls onto the

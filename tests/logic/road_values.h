@@ -19,6 +19,7 @@ struct PlateValues {
     Kind kind;
     glm::vec3 position;
     glm::vec3 size;
+    bool operator==(const PlateValues&) const = default;
 };
 
 inline std::vector<PlateValues> snapshot(const PlateList& plates) {
