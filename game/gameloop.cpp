@@ -2,11 +2,13 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include "game/highscore.h"
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/pause.h"
-#include "game/player.h"
+#include "game/ship.h"
 #include "game/stars.h"
+#include "game/stepevents.h"
 #include "game/track.h"
 #include "orvo3d/log.h"
 #include "orvo3d/opengl.h"
@@ -102,7 +104,8 @@ Game::Game() {
         Logger::error("game/gameloop", __LINE__, "Failed to setup framebuffer");
     }
 
-    player = std::make_unique<Player>();
+    ship = std::make_unique<ShipView>();
+    player = std::make_unique<Player>(HighScore::load());
     reset();
 }
 
@@ -113,34 +116,41 @@ void Game::reset() {
     // same road. It is built before the old one goes, so a failure leaves the
     // game as it was.
     track = std::make_unique<Track>();
-    player->reset();
+    player->reset(HighScore::load());
     paused = false;
 }
 
 bool Game::update(float dt) {
     Input& input = Input::instance();
     input.tick();
-    if (input.consumeTap(Action::Back) || input.consumeTap(Action::PadBack)) paused = true;
+    InputSnapshot snapshot = input.snapshot();
+    const Events events = step(dt, snapshot);
+    input.dropTaken(snapshot);
+    answerEvents(events, *player);
+    return !runEnded(events);
+}
+
+Events Game::step(float dt, InputSnapshot& input) {
+    if (input.takeTap(Action::Back) || input.takeTap(Action::PadBack)) paused = true;
     if (paused) {
-        if (pause->update()) paused = false;
-        return true;
+        if (!pause->update(input)) return {};
+        paused = false;
+        return {{EventKind::Resumed}};
     }
-    if (!player->update(dt, *track)) return false;
-    track->update(player->z);
-    return true;
+    return stepRun(dt, input, *player, *track);
 }
 
 void Game::render() {
     setUpShadowPass(shadowFramebuffer);
     track->render();
-    player->render();
+    ship->render(*player);
 
     setUpMainPass(shadowDepthTexture);
     glDisable(GL_DEPTH_TEST);
     stars->render(1.0f);
     glEnable(GL_DEPTH_TEST);
     track->render();
-    player->render();
+    ship->render(*player);
 
     if (paused) {
         glDisable(GL_DEPTH_TEST);

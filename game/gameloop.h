@@ -8,6 +8,7 @@
 #include <glm/glm.hpp>
 
 #include "orvo3d/opengl.h"
+#include "sim/player.h"
 
 // ---- Camera and light ------------------------------------------------------
 
@@ -54,7 +55,7 @@ void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
 // ---- Game ------------------------------------------------------------------
 
 class Track;
-class Player;
+class ShipView;
 class Stars;
 class Pause;
 
@@ -70,14 +71,21 @@ public:
     // Starts a new run on the same road: reseed, new track, player reset. A
     // track that fails to build throws and leaves the game as it was.
     void reset();
-    // One step; false when the run has ended.
+    // One step as the screen runs it: the key table's snapshot goes to step,
+    // the taps it took are dropped, and its events become sounds and the
+    // best-score save. False when the run has ended.
     bool update(float dt);
+    // One step of the game with this step's input: a Back or PadBack tap
+    // pauses, a Jump tap leaves the pause, otherwise the run goes on. Plays
+    // nothing and stores nothing: it tells what happened.
+    Events step(float dt, InputSnapshot& input);
     // Shadow pass into the depth map, then the main pass to the window.
     void render();
     std::int64_t score() const;
 
     std::unique_ptr<Track> track;
     std::unique_ptr<Player> player;
+    std::unique_ptr<ShipView> ship;
     std::unique_ptr<Stars> stars;
     std::unique_ptr<Pause> pause;
     bool paused = false;

@@ -3,11 +3,9 @@
 #include <glm/glm.hpp>
 
 #include "game/font.h"
-#include "game/input.h"
 #include "game/stars.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
-#include "orvo3d/sound.h"
 
 namespace {
 
@@ -27,11 +25,7 @@ Pause::Pause() {
     checkGLError(kModule, __LINE__);
 }
 
-bool Pause::update() {
-    if (!Input::instance().consumeTap(Action::Jump)) return false;
-    Sound::instance().play("data/select.wav");
-    return true;
-}
+bool Pause::update(InputSnapshot& input) { return input.takeTap(Action::Jump); }
 
 void Pause::render() {
     glBindBuffer(GL_ARRAY_BUFFER, vbo);

@@ -175,59 +175,16 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
     checkGLError(kModule, __LINE__);
 }
 
-Plate::Plate(float x, float y, float z, float width, float height, float length, bool floor, bool pillar)
-    : position(x, y, z), size(width, height, length), isFloor(floor), isPillar(pillar) {}
-
-void Plate::render(float distance) const {
+void renderPlate(const Plate& plate, float distance) {
     int kind = 0;
     glm::vec3 color(0.6f, 0.6f, 0.6f);
-    if (!isFloor && isPillar) {
+    if (!plate.isFloor && plate.isPillar) {
         kind = 2;
         color = glm::vec3(0.672f, 0.512f, 0.248f);
-    } else if (!isFloor) {
+    } else if (!plate.isFloor) {
         kind = 1;
         color = glm::vec3(0.472f, 0.672f, 0.728f);
     }
-    PlateRenderer::instance->draw(glm::vec3(position.x, position.y, position.z - distance), size, color, kind,
-                                  distance);
-}
-
-bool boxesOverlap(glm::vec3 centreA, glm::vec3 sizeA, glm::vec3 centreB, glm::vec3 sizeB) {
-    for (int axis = 0; axis < 3; ++axis) {
-        float minA = centreA[axis] - sizeA[axis] / 2.0f;
-        float maxA = centreA[axis] + sizeA[axis] / 2.0f;
-        float minB = centreB[axis] - sizeB[axis] / 2.0f;
-        float maxB = centreB[axis] + sizeB[axis] / 2.0f;
-        if (minA > maxB || minB > maxA) return false;
-    }
-    return true;
-}
-
-CollisionResult resolveCollision(const Plate& plate, glm::vec3 oldCentre, glm::vec3 shipSize, glm::vec3 delta) {
-    glm::vec3 next = oldCentre + delta;
-    CollisionResult result{next.x, next.y, next.z, CollisionKind::None};
-    if (!boxesOverlap(next, shipSize, plate.position, plate.size)) return result;
-
-    // One axis at a time, in priority order: standing on top first, then the
-    // near face, then the sides.
-    if (boxesOverlap({oldCentre.x, next.y, oldCentre.z}, shipSize, plate.position, plate.size)) {
-        result.kind = CollisionKind::Top;
-        result.y = plate.position.y + plate.size.y * 0.5f + shipSize.y * 0.5f + 0.01f;
-        return result;
-    }
-    if (boxesOverlap({oldCentre.x, oldCentre.y, next.z}, shipSize, plate.position, plate.size)) {
-        result.kind = CollisionKind::Front;
-        result.z = plate.position.z - plate.size.z * 0.5f - shipSize.z * 0.5f - 0.01f;
-        return result;
-    }
-    if (boxesOverlap({next.x, oldCentre.y, next.z}, shipSize, plate.position, plate.size)) {
-        if (next.x > oldCentre.x) {
-            result.kind = CollisionKind::LeftSide;
-            result.x = plate.position.x - plate.size.x * 0.5f - shipSize.x * 0.5f - 0.03f;
-        } else {
-            result.kind = CollisionKind::RightSide;
-            result.x = plate.position.x + plate.size.x * 0.5f + shipSize.x * 0.5f + 0.03f;
-        }
-    }
-    return result;
+    const glm::vec3 position(plate.position.x, plate.position.y, plate.position.z - distance);
+    PlateRenderer::instance->draw(position, plate.size, color, kind, distance);
 }

@@ -164,7 +164,7 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const Plate* plate : {&road, &block, &pillar}) plate->render(distance);
+    for (const Plate* plate : {&road, &block, &pillar}) renderPlate(*plate, distance);
     checkGLError("test", __LINE__);
     ctx.savePng("placeholder-plates.png");
 
@@ -201,7 +201,7 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     beginShadowPass();
-    block.render(0.0f);
+    renderPlate(block, 0.0f);
     endShadowPass();
     for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE2}) {
         glActiveTexture(unit);
@@ -215,7 +215,7 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
     EXPECT_TRUE(renderer->shader->uniforms.empty());
 
     // The main pass binds the building textures for a block.
-    block.render(0.0f);
+    renderPlate(block, 0.0f);
     glActiveTexture(GL_TEXTURE1);
     GLint colourMap = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &colourMap);

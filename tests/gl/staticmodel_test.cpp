@@ -15,10 +15,11 @@
 #include <stb_image_write.h>
 
 #include "game/gameloop.h"
-#include "game/player.h"
+#include "game/ship.h"
 #include "orvo3d/hash.h"
 #include "orvo3d/log.h"
 #include "orvo3d/staticmodel.h"
+#include "sim/player.h"
 #include "support/gl_context.h"
 #include "support/sandbox.h"
 #include "unit/glb_builder.h"
@@ -41,10 +42,15 @@ struct ShadowMap {
     bool complete = createShadowMap(framebuffer, texture);
 };
 
-// The ship as the game flies it, resting level on the road at x; its model
-// is drawn at shipAt(x).
-std::unique_ptr<Player> restingShip(float x, float ticks) {
-    auto ship = std::make_unique<Player>();
+// The ship as the game flies it, resting level on the road at x, with the
+// game's view of it; its model is drawn at shipAt(x).
+struct DrawnShip : Player {
+    ShipView view;
+    void render() const { view.render(*this); }
+};
+
+std::unique_ptr<DrawnShip> restingShip(float x, float ticks) {
+    auto ship = std::make_unique<DrawnShip>();
     ship->x = x;
     ship->y = -0.035f;
     ship->inAir = false;
@@ -54,7 +60,7 @@ std::unique_ptr<Player> restingShip(float x, float ticks) {
 
 // One frame as the game renders it: the shadow pass into the shadow map,
 // then the main pass over the sky colour, each drawing the ship.
-void renderFrame(Player& ship, ShadowMap& shadowMap) {
+void renderFrame(const DrawnShip& ship, ShadowMap& shadowMap) {
     setUpShadowPass(shadowMap.framebuffer);
     ship.render();
     setUpMainPass(shadowMap.texture);

@@ -5,8 +5,8 @@
 
 #include <glm/glm.hpp>
 
-#include "game/plate.h"
-#include "game/track.h"
+#include "sim/plate.h"
+#include "sim/road.h"
 
 enum class Kind { Floor, Block, Pillar };
 
