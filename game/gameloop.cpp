@@ -1,7 +1,5 @@
 #include "game/gameloop.h"
 
-#include <glm/gtc/matrix_transform.hpp>
-
 #include "game/highscore.h"
 #include "game/input.h"
 #include "game/mainloop.h"
@@ -12,45 +10,6 @@
 #include "game/track.h"
 #include "orvo3d/log.h"
 #include "orvo3d/opengl.h"
-
-namespace {
-
-bool shadowPass = false;
-
-constexpr glm::vec3 kCameraEye{0.0f, 3.0f, 8.0f};
-constexpr glm::vec3 kCameraTarget{0.0f, -0.5f, 0.0f};
-constexpr glm::vec3 kLight{15.0f, 18.0f, 7.0f};
-constexpr glm::vec3 kShadowEye = kLight * 3.0f;
-constexpr glm::vec3 kShadowTarget{0.0f, -0.5f, -20.0f};
-constexpr glm::vec3 kUp{0.0f, 1.0f, 0.0f};
-
-}  // namespace
-
-void beginShadowPass() { shadowPass = true; }
-void endShadowPass() { shadowPass = false; }
-bool isShadowPass() { return shadowPass; }
-
-glm::vec3 cameraPosition() { return kCameraEye; }
-glm::vec3 lightPosition() { return kLight; }
-
-glm::mat4 viewMatrix() {
-    if (shadowPass) return glm::lookAt(kShadowEye, kShadowTarget, kUp);
-    return glm::lookAt(kCameraEye, kCameraTarget, kUp);
-}
-
-glm::mat4 projectionMatrix() {
-    if (shadowPass) return glm::orthoRH_NO(-20.0f, 20.0f, -20.0f, 20.0f, 0.0f, 100.0f);
-    // The aspect ratio is fixed: every window size shows the same picture.
-    return glm::perspectiveRH_ZO(glm::radians(55.0f), 16.0f / 9.0f, 0.1f, 100.0f);
-}
-
-glm::mat4 lightSpaceMatrix() {
-    bool saved = shadowPass;
-    shadowPass = true;
-    glm::mat4 result = projectionMatrix() * viewMatrix();
-    shadowPass = saved;
-    return result;
-}
 
 // Render passes.
 
@@ -75,15 +34,15 @@ bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     return complete;
 }
 
-void setUpShadowPass(GLuint shadowFramebuffer) {
+RenderContext setUpShadowPass(GLuint shadowFramebuffer) {
     glCullFace(GL_FRONT);
     glViewport(0, 0, kShadowMapSize, kShadowMapSize);
     glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
     glClear(GL_DEPTH_BUFFER_BIT);
-    beginShadowPass();
+    return renderContext(RenderPass::Shadow);
 }
 
-void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
+RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
     glViewport(0, 0, windowWidth, windowHeight);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glClearColor(clearColor.r, clearColor.g, clearColor.b, 1.0f);
@@ -91,7 +50,7 @@ void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
     glCullFace(GL_BACK);
-    endShadowPass();
+    return renderContext(RenderPass::Main);
 }
 
 // The game.
@@ -141,16 +100,16 @@ Events Game::step(float dt, InputSnapshot& input) {
 }
 
 void Game::render() {
-    setUpShadowPass(shadowFramebuffer);
-    track->render();
-    ship->render(*player);
+    const RenderContext shadowPass = setUpShadowPass(shadowFramebuffer);
+    track->render(shadowPass);
+    ship->render(*player, shadowPass);
 
-    setUpMainPass(shadowDepthTexture);
+    const RenderContext mainPass = setUpMainPass(shadowDepthTexture);
     glDisable(GL_DEPTH_TEST);
     stars->render(1.0f);
     glEnable(GL_DEPTH_TEST);
-    track->render();
-    ship->render(*player);
+    track->render(mainPass);
+    ship->render(*player, mainPass);
 
     if (paused) {
         glDisable(GL_DEPTH_TEST);

@@ -1,32 +1,14 @@
 #pragma once
-// The running game and its render passes, with the fixed camera and light
-// every 3D renderer draws with.
+// The running game and its render passes.
 
 #include <cstdint>
 #include <memory>
 
 #include <glm/glm.hpp>
 
+#include "game/camera.h"
 #include "orvo3d/opengl.h"
 #include "sim/player.h"
-
-// ---- Camera and light ------------------------------------------------------
-
-// The flag that marks the shadow pass; set and cleared only by the passes.
-void beginShadowPass();
-void endShadowPass();
-bool isShadowPass();
-
-glm::vec3 cameraPosition();
-glm::vec3 lightPosition();
-
-// For the pass being drawn: the shadow camera inside the shadow pass, the
-// main camera otherwise.
-glm::mat4 viewMatrix();
-glm::mat4 projectionMatrix();
-
-// The shadow camera's projection times its view, in either pass.
-glm::mat4 lightSpaceMatrix();
 
 // ---- Render passes ---------------------------------------------------------
 
@@ -43,14 +25,14 @@ constexpr glm::vec3 kSkyColor{0.58f, 0.67f, 0.83f};
 bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture);
 
 // Starts the shadow pass: front faces culled (only the back faces seen from
-// the light are written), the depth map as target and cleared, the shadow
-// flag set. Casters then draw themselves.
-void setUpShadowPass(GLuint shadowFramebuffer);
+// the light are written), the depth map as target and cleared. Casters then
+// draw themselves with the context it returns.
+RenderContext setUpShadowPass(GLuint shadowFramebuffer);
 
 // Starts the main pass: the whole window, cleared to clearColor, the depth
-// map on texture unit 0 for the depthMap samplers, back faces culled, the
-// shadow flag cleared.
-void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
+// map on texture unit 0 for the depthMap samplers, back faces culled. Returns
+// the context to draw the pass with.
+RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
 
 // ---- Game ------------------------------------------------------------------
 

@@ -5,7 +5,6 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
-#include "game/gameloop.h"
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
@@ -124,7 +123,8 @@ PlateRenderer::PlateRenderer() {
 // build a new GL context.
 PlateRenderer::~PlateRenderer() = default;
 
-void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist) {
+void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist,
+                         const RenderContext& context) {
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glBindVertexArray(vao);
 
@@ -134,7 +134,7 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
     model = glm::scale(model, size);
 
     Shader* active = shader.get();
-    if (isShadowPass()) {
+    if (context.isShadowPass()) {
         active = shadowShader.get();
         glUseProgram(active->program);
     } else {
@@ -161,21 +161,21 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
             glUniform1i(active->uniformLocation(UNIFORM("inputNormalTexture")), 2);
         }
         uploadVec3(active, UNIFORM("color"), color);
-        uploadVec3(active, UNIFORM("lightPosition"), lightPosition());
-        uploadVec3(active, UNIFORM("camPosition"), cameraPosition());
+        uploadVec3(active, UNIFORM("lightPosition"), context.light);
+        uploadVec3(active, UNIFORM("camPosition"), context.camera);
         glUniform1f(active->uniformLocation(UNIFORM("gamedist")), gamedist);
         glUniform1i(active->uniformLocation(UNIFORM("depthMap")), 0);
-        uploadMatrix(active, UNIFORM("view"), viewMatrix());
-        uploadMatrix(active, UNIFORM("projection"), projectionMatrix());
+        uploadMatrix(active, UNIFORM("view"), context.view);
+        uploadMatrix(active, UNIFORM("projection"), context.projection);
     }
-    uploadMatrix(active, UNIFORM("lightSpaceMatrix"), lightSpaceMatrix());
+    uploadMatrix(active, UNIFORM("lightSpaceMatrix"), context.lightSpace);
     uploadMatrix(active, UNIFORM("model"), model);
 
     glDrawArrays(GL_TRIANGLES, 0, kCubeVertices);
     checkGLError(kModule, __LINE__);
 }
 
-void renderPlate(const Plate& plate, float distance) {
+void renderPlate(const Plate& plate, float distance, const RenderContext& context) {
     int kind = 0;
     glm::vec3 color(0.6f, 0.6f, 0.6f);
     if (!plate.isFloor && plate.isPillar) {
@@ -186,5 +186,5 @@ void renderPlate(const Plate& plate, float distance) {
         color = glm::vec3(0.472f, 0.672f, 0.728f);
     }
     const glm::vec3 position(plate.position.x, plate.position.y, plate.position.z - distance);
-    PlateRenderer::instance->draw(position, plate.size, color, kind, distance);
+    PlateRenderer::instance->draw(position, plate.size, color, kind, distance, context);
 }

@@ -6,6 +6,7 @@
 
 #include <glm/glm.hpp>
 
+#include "game/camera.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
 #include "sim/plate.h"
@@ -23,7 +24,8 @@ public:
 
     // position is already relative to the player (z reduced by the distance).
     // kind: 0 floor plate, 1 building block, 2 pillar.
-    void draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist);
+    void draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist,
+              const RenderContext& context);
 
     GlBuffer vbo;
     GlVertexArray vao;
@@ -41,4 +43,4 @@ public:
 
 // Draws the plate relative to the player's distance, in either pass, with
 // PlateRenderer::instance.
-void renderPlate(const Plate& plate, float distance);
+void renderPlate(const Plate& plate, float distance, const RenderContext& context);

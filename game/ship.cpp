@@ -6,7 +6,6 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "game/font.h"
-#include "game/gameloop.h"
 #include "orvo3d/hash.h"
 #include "orvo3d/shader.h"
 #include "orvo3d/staticmodel.h"
@@ -26,25 +25,20 @@ ShipView::ShipView(std::unique_ptr<StaticModel> shipModel) : model(std::move(shi
 
 ShipView::~ShipView() = default;
 
-void ShipView::render(const Player& player) const {
-    const bool shadow = isShadowPass();
+void ShipView::render(const Player& player, const RenderContext& context) const {
+    const bool shadow = context.isShadowPass();
     Shader* shader = shadow ? model->shadowShader.get() : model->staticShader.get();
     glBindBuffer(GL_ARRAY_BUFFER, model->vbo);
     glBindVertexArray(model->vao);
     glUseProgram(shader->program);
     if (!shadow) {
-        const glm::vec3 light = lightPosition();
-        const glm::vec3 camera = cameraPosition();
-        const glm::mat4 view = viewMatrix();
-        const glm::mat4 projection = projectionMatrix();
-        glUniform3fv(shader->uniformLocation(UNIFORM("lightPosition")), 1, &light[0]);
-        glUniform3fv(shader->uniformLocation(UNIFORM("camPosition")), 1, &camera[0]);
+        glUniform3fv(shader->uniformLocation(UNIFORM("lightPosition")), 1, &context.light[0]);
+        glUniform3fv(shader->uniformLocation(UNIFORM("camPosition")), 1, &context.camera[0]);
         glUniform1f(shader->uniformLocation(UNIFORM("ticks")), player.time);
-        glUniformMatrix4fv(shader->uniformLocation(UNIFORM("view")), 1, GL_FALSE, &view[0][0]);
-        glUniformMatrix4fv(shader->uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &projection[0][0]);
+        glUniformMatrix4fv(shader->uniformLocation(UNIFORM("view")), 1, GL_FALSE, &context.view[0][0]);
+        glUniformMatrix4fv(shader->uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &context.projection[0][0]);
     }
-    const glm::mat4 lightSpace = lightSpaceMatrix();
-    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("lightSpaceMatrix")), 1, GL_FALSE, &lightSpace[0][0]);
+    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("lightSpaceMatrix")), 1, GL_FALSE, &context.lightSpace[0][0]);
 
     // The ship always sits at render z = 2.5; the road moves past it.
     glm::mat4 transform = glm::translate(glm::mat4(1.0f), glm::vec3(player.x, player.y, 2.5f));

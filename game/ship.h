@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "game/camera.h"
+
 class Player;
 class StaticModel;
 
@@ -16,7 +18,7 @@ public:
     ShipView& operator=(const ShipView&) = delete;
 
     // The ship in either pass; the score texts in the main pass.
-    void render(const Player& player) const;
+    void render(const Player& player, const RenderContext& context) const;
 
     std::unique_ptr<StaticModel> model;
 };

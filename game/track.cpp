@@ -1,6 +1,5 @@
 #include "game/track.h"
 
-#include "game/gameloop.h"
 #include "game/plate.h"
 #include "orvo3d/log.h"
 
@@ -29,14 +28,12 @@ Track::Track(std::uint32_t seed) : Road(seed) {
     if (PlateRenderer::instance == nullptr) PlateRenderer::instance = new PlateRenderer();
 }
 
-void Track::render() {
+void Track::render(const RenderContext& context) {
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glBindVertexArray(vao);
     glUseProgram(shader->program);
-    glm::mat4 view = viewMatrix();
-    glm::mat4 projection = projectionMatrix();
-    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("view")), 1, GL_FALSE, &view[0][0]);
-    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &projection[0][0]);
+    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("view")), 1, GL_FALSE, &context.view[0][0]);
+    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &context.projection[0][0]);
 
     // Blended without the depth test: it leaves the depth buffer (and the
     // shadow map) untouched, and the plates drawn next cover it.
@@ -52,6 +49,6 @@ void Track::render() {
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
 
-    for (const auto& plate : plates) renderPlate(*plate, distance);
+    for (const auto& plate : plates) renderPlate(*plate, distance, context);
     checkGLError(kModule, __LINE__);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "game/camera.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
 #include "sim/road.h"
@@ -18,8 +19,8 @@ public:
     Track(const Track&) = delete;
     Track& operator=(const Track&) = delete;
 
-    // Both passes: the nebula sheet, then every plate.
-    void render();
+    // Either pass: the nebula sheet, then every plate.
+    void render(const RenderContext& context);
 
     GlBuffer vbo;
     GlVertexArray vao;

@@ -29,7 +29,7 @@ protected:
 
 // Window pixel of a render-space point under the main camera.
 glm::ivec2 toPixel(glm::vec3 p, int width, int height) {
-    glm::vec4 clip = projectionMatrix() * viewMatrix() * glm::vec4(p, 1.0f);
+    glm::vec4 clip = projectionMatrix(RenderPass::Main) * viewMatrix(RenderPass::Main) * glm::vec4(p, 1.0f);
     glm::vec3 ndc = glm::vec3(clip) / clip.w;
     return {static_cast<int>((ndc.x * 0.5f + 0.5f) * static_cast<float>(width)),
             static_cast<int>((ndc.y * 0.5f + 0.5f) * static_cast<float>(height))};
@@ -164,7 +164,7 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const Plate* plate : {&road, &block, &pillar}) renderPlate(*plate, distance);
+    for (const Plate* plate : {&road, &block, &pillar}) renderPlate(*plate, distance, renderContext(RenderPass::Main));
     checkGLError("test", __LINE__);
     ctx.savePng("placeholder-plates.png");
 
@@ -200,9 +200,7 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
         glActiveTexture(unit);
         glBindTexture(GL_TEXTURE_2D, 0);
     }
-    beginShadowPass();
-    renderPlate(block, 0.0f);
-    endShadowPass();
+    renderPlate(block, 0.0f, renderContext(RenderPass::Shadow));
     for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE2}) {
         glActiveTexture(unit);
         GLint bound = -1;
@@ -215,7 +213,7 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
     EXPECT_TRUE(renderer->shader->uniforms.empty());
 
     // The main pass binds the building textures for a block.
-    renderPlate(block, 0.0f);
+    renderPlate(block, 0.0f, renderContext(RenderPass::Main));
     glActiveTexture(GL_TEXTURE1);
     GLint colourMap = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &colourMap);

@@ -76,10 +76,8 @@ TEST_P(GLPlayerPose, ShipIsPitchedAndYawedByItsMotion) {
     expected = glm::rotate(expected, c.pitch, glm::vec3(1.0f, 0.0f, 0.0f));
     expected = glm::rotate(expected, c.yaw, glm::vec3(0.0f, 1.0f, 0.0f));
 
-    beginShadowPass();
-    view->render(*player);
-    endShadowPass();
-    view->render(*player);
+    view->render(*player, renderContext(RenderPass::Shadow));
+    view->render(*player, renderContext(RenderPass::Main));
     const glm::mat4 shadow = modelUniform(*view->model->shadowShader);
     const glm::mat4 lit = modelUniform(*view->model->staticShader);
     for (int col = 0; col < 4; ++col) {

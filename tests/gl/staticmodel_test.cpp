@@ -46,7 +46,7 @@ struct ShadowMap {
 // game's view of it; its model is drawn at shipAt(x).
 struct DrawnShip : Player {
     ShipView view;
-    void render() const { view.render(*this); }
+    void render(const RenderContext& context) const { view.render(*this, context); }
 };
 
 std::unique_ptr<DrawnShip> restingShip(float x, float ticks) {
@@ -61,16 +61,14 @@ std::unique_ptr<DrawnShip> restingShip(float x, float ticks) {
 // One frame as the game renders it: the shadow pass into the shadow map,
 // then the main pass over the sky colour, each drawing the ship.
 void renderFrame(const DrawnShip& ship, ShadowMap& shadowMap) {
-    setUpShadowPass(shadowMap.framebuffer);
-    ship.render();
-    setUpMainPass(shadowMap.texture);
-    ship.render();
+    ship.render(setUpShadowPass(shadowMap.framebuffer));
+    ship.render(setUpMainPass(shadowMap.texture));
     glFinish();
 }
 
 // Where a render-space point lands in the window (origin bottom-left).
 glm::ivec2 toPixel(glm::vec3 point) {
-    glm::vec4 clip = projectionMatrix() * viewMatrix() * glm::vec4(point, 1.0f);
+    glm::vec4 clip = projectionMatrix(RenderPass::Main) * viewMatrix(RenderPass::Main) * glm::vec4(point, 1.0f);
     glm::vec3 ndc = glm::vec3(clip) / clip.w;
     return {static_cast<int>(std::lround((ndc.x * 0.5f + 0.5f) * kWidth)),
             static_cast<int>(std::lround((ndc.y * 0.5f + 0.5f) * kHeight))};

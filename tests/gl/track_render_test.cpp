@@ -31,15 +31,15 @@ struct ShadowMap {
 // One frame of the game's two passes with only the road in the scene.
 // castShadows false leaves the map cleared, so nothing is in shadow.
 void renderFrame(Track& track, const ShadowMap& shadow, glm::vec3 clear, bool castShadows = true) {
-    setUpShadowPass(shadow.framebuffer);
-    if (castShadows) track.render();
-    setUpMainPass(shadow.depthTexture, clear);
-    track.render();
+    const RenderContext shadowPass = setUpShadowPass(shadow.framebuffer);
+    if (castShadows) track.render(shadowPass);
+    const RenderContext mainPass = setUpMainPass(shadow.depthTexture, clear);
+    track.render(mainPass);
     glFinish();
 }
 
 glm::ivec2 toPixel(glm::vec3 p) {
-    glm::vec4 clip = projectionMatrix() * viewMatrix() * glm::vec4(p, 1.0f);
+    glm::vec4 clip = projectionMatrix(RenderPass::Main) * viewMatrix(RenderPass::Main) * glm::vec4(p, 1.0f);
     glm::vec3 ndc = glm::vec3(clip) / clip.w;
     return {static_cast<int>((ndc.x * 0.5f + 0.5f) * static_cast<float>(windowWidth)),
             static_cast<int>((ndc.y * 0.5f + 0.5f) * static_cast<float>(windowHeight))};
