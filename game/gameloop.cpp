@@ -44,9 +44,7 @@ RenderContext setUpShadowPass(GLuint shadowFramebuffer) {
 
 RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
     glViewport(0, 0, windowWidth, windowHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(clearColor.r, clearColor.g, clearColor.b, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen(clearColor);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
     glCullFace(GL_BACK);

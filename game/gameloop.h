@@ -7,6 +7,7 @@
 #include <glm/glm.hpp>
 
 #include "game/camera.h"
+#include "game/screen.h"
 #include "orvo3d/opengl.h"
 #include "sim/player.h"
 
@@ -14,9 +15,6 @@
 
 // Size of the shadow pass's depth map, in texels per side.
 constexpr int kShadowMapSize = 4096;
-
-// The colour behind everything of the main pass.
-constexpr glm::vec3 kSkyColor{0.58f, 0.67f, 0.83f};
 
 // Builds the shadow pass's depth-only framebuffer: a float depth texture with
 // nearest filtering, clamped to a border at the farthest depth (so everything

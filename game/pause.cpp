@@ -3,17 +3,13 @@
 #include <glm/glm.hpp>
 
 #include "game/font.h"
-#include "game/stars.h"
+#include "game/screen.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
 
 namespace {
 
 constexpr const char* kModule = "game/pause";
-
-constexpr glm::vec3 kTitleColor{0.2f, 0.5f, 0.26f};
-// The colour the menu gives its selected entry.
-constexpr glm::vec3 kSelectedColor{0.5f, 0.5f, 0.75f};
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "game/font.h"
+#include "game/screen.h"
 #include "orvo3d/hash.h"
 #include "orvo3d/shader.h"
 #include "orvo3d/staticmodel.h"
@@ -15,7 +16,6 @@ namespace {
 
 // Its GL checks are recorded under the player's module, as they always were.
 constexpr const char* kModule = "game/player";
-constexpr glm::vec3 kScoreColor{0.2f, 0.5f, 0.26f};
 
 }  // namespace
 
@@ -68,10 +68,10 @@ void ShipView::render(const Player& player, const RenderContext& context) const 
         char text[32];
         const std::int64_t current = player.score();
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(current));
-        Font::instance().drawRightAligned(text, 1910.0f, 760.0f, 80.0f, kScoreColor);
+        Font::instance().drawRightAligned(text, 1910.0f, 760.0f, 80.0f, kTitleColor);
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(std::max(player.best, current)));
         const float brightness = player.best > current ? 0.6f : 1.75f;
-        Font::instance().drawRightAligned(text, 1910.0f, 700.0f, 40.0f, kScoreColor * brightness);
+        Font::instance().drawRightAligned(text, 1910.0f, 700.0f, 40.0f, kTitleColor * brightness);
     }
     checkGLError(kModule, __LINE__);
 }

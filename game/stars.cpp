@@ -1,6 +1,7 @@
 #include "game/stars.h"
 
 #include "game/mainloop.h"
+#include "game/screen.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
 
