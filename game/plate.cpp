@@ -79,12 +79,9 @@ std::array<float, kCubeVertices * kFloatsPerVertex> buildCube() {
 GlTexture makeTexture(const char* path) {
     GlTexture texture = createGlObject<GlTextureKind>();
     glBindTexture(GL_TEXTURE_2D, texture.get());
-    int width = 0;
-    int height = 0;
-    unsigned char* pixels = loadImage(path, width, height);
+    const DecodedImage image = loadImage(path);
     // An image that failed to decode gets the engine's grey placeholder.
-    uploadRgbTexture(pixels, width, height);
-    freeImage(pixels);
+    uploadRgbTexture(image.pixels.get(), image.width, image.height);
     return texture;
 }
 

@@ -95,7 +95,7 @@ void decodeImages(const GltfModel& model, StaticModelData& data) {
                        ? static_cast<int>(view.byteLength)
                        : 0;
         DecodedImage& image = data.images[i];
-        image.pixels = {loadImageFromMemory(bytes, size, image.width, image.height), freeImage};
+        image = loadImageFromMemory(bytes, size);
         if (image.pixels == nullptr) Logger::error(kModule, __LINE__, "Failed to load image");
     }
 }

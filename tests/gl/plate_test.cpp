@@ -126,14 +126,13 @@ TEST_F(GLPlate, CubeBufferHoldsOutwardFacesInOrder) {
 // A texture whose image did not decode is a defined 1 x 1 grey, complete
 // with its mipmaps, and a plate drawn with it shows grey lit by its colour.
 TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
-    int width = 0, height = 0;
-    unsigned char* pixels = loadImage("data/missing-texture.jpg", width, height);
-    EXPECT_EQ(pixels, nullptr);
+    const DecodedImage missing = loadImage("data/missing-texture.jpg");
+    EXPECT_EQ(missing.pixels, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
 
     GlTexture placeholder = createGlObject<GlTextureKind>();
     glBindTexture(GL_TEXTURE_2D, placeholder.get());
-    uploadRgbTexture(pixels, width, height);
+    uploadRgbTexture(missing.pixels.get(), missing.width, missing.height);
     GLint w = 0, h = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
@@ -158,7 +157,7 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
     for (GLuint loaded : {shared.metalTexture.get(), shared.metalNormalTexture.get(), shared.buildingTexture.get(),
                           shared.buildingNormalTexture.get()}) {
         glBindTexture(GL_TEXTURE_2D, loaded);
-        uploadRgbTexture(pixels, width, height);
+        uploadRgbTexture(missing.pixels.get(), missing.width, missing.height);
     }
     GLuint depth = bindLitDepthMap();
 
