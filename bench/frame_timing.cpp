@@ -29,14 +29,14 @@
 #include "game/gameover.h"
 #include "game/input.h"
 #include "game/mainloop.h"
-#include "game/startup.h"
-#include "platform/hugepages.h"
 #include "game/menu.h"
 #include "game/plate.h"
-#include "game/player.h"
+#include "game/startup.h"
 #include "game/track.h"
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
+#include "platform/hugepages.h"
+#include "sim/player.h"
 
 namespace {
 

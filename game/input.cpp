@@ -47,6 +47,23 @@ void Input::tick() {
     }
 }
 
+InputSnapshot Input::snapshot() const {
+    InputSnapshot step;
+    step.held = held;
+    for (int a = 0; a < kActionCount; ++a) step.tapped[a] = pending[a] >= 1;
+    const double left = pressTime[index(Action::Left)];
+    const double right = pressTime[index(Action::Right)];
+    if (left > right) step.laterOfLeftRight = Action::Left;
+    if (right > left) step.laterOfLeftRight = Action::Right;
+    return step;
+}
+
+void Input::dropTaken(const InputSnapshot& step) {
+    for (int a = 0; a < kActionCount; ++a) {
+        if (step.taken[a]) pending[a] = 0;
+    }
+}
+
 void Input::press(int action, double time) {
     held[action] = true;
     pressTime[action] = time;
