@@ -12,10 +12,8 @@
 #include "game/menu.h"
 #include "game/startup.h"
 #include "orvo3d/log.h"
-#include "platform/hugepages.h"
 
-int main(int, char** argv) try {
-    restartWithHugePages(argv);
+int main(int, char**) try {
     Logger::init(false);
     startPreloading();
     if (!glfwInit()) {
