@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
+#include "game/commandline.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
 #include "game/input.h"
@@ -13,7 +15,11 @@
 #include "game/startup.h"
 #include "orvo3d/log.h"
 
-int main(int, char**) try {
+int main(int argc, char** argv) try {
+    // --help, --version and a misused line are answered before anything
+    // starts: no threads, no display, no log.
+    const CommandLine commandLine = parseCommandLine(argc, argv);
+    if (std::optional<int> code = answerCommandLine(commandLine, stdout, stderr)) return *code;
     Logger::init(false);
     startPreloading();
     if (!glfwInit()) {
