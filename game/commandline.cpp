@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "orvo3d/log.h"
+
 #ifndef VIMBROT_VERSION
 #error "VIMBROT_VERSION is given by the build"
 #endif
@@ -75,4 +77,13 @@ std::optional<int> answerCommandLine(const CommandLine& line, std::FILE* out, st
             return kUsageExitCode;
     }
     return std::nullopt;
+}
+
+Settings settingsForRun(const LaunchOptions& options) {
+    LoadedSettings loaded = loadSettings();
+    if (!loaded.problem.empty()) Logger::error(__FILE__, __LINE__, "%s", loaded.problem.c_str());
+    Settings settings = loaded.settings;
+    settings.fullscreen = options.fullscreen.value_or(settings.fullscreen);
+    settings.mute = options.mute.value_or(settings.mute);
+    return settings;
 }

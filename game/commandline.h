@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/settings.h"
+
 // What the player chose for this run; an unset choice leaves it to the
 // remembered settings.
 struct LaunchOptions {
@@ -36,3 +38,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 // Answers --help, --version and a misused line on `out` or `err` and gives
 // the exit code to end with; nothing when the game is to be played.
 std::optional<int> answerCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err);
+
+// The settings this run starts with: the remembered ones, where the command
+// line chose otherwise its choice. Settings that cannot be read or are
+// garbled give the defaults and one ERROR record.
+Settings settingsForRun(const LaunchOptions& options);

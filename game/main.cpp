@@ -21,6 +21,9 @@ int main(int argc, char** argv) try {
     const CommandLine commandLine = parseCommandLine(argc, argv);
     if (std::optional<int> code = answerCommandLine(commandLine, stdout, stderr)) return *code;
     Logger::init(false);
+    // Fullscreen and muting are not wired to the window and the sound yet;
+    // reading the settings now already reports a damaged file.
+    [[maybe_unused]] const Settings settings = settingsForRun(commandLine.options);
     startPreloading();
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
