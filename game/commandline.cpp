@@ -81,7 +81,7 @@ std::optional<int> answerCommandLine(const CommandLine& line, std::FILE* out, st
 
 Settings settingsForRun(const LaunchOptions& options) {
     LoadedSettings loaded = loadSettings();
-    if (!loaded.problem.empty()) Logger::error(__FILE__, __LINE__, "%s", loaded.problem.c_str());
+    if (!loaded.problem.empty()) Logger::error("game/commandline", __LINE__, "%s", loaded.problem.c_str());
     Settings settings = loaded.settings;
     settings.fullscreen = options.fullscreen.value_or(settings.fullscreen);
     settings.mute = options.mute.value_or(settings.mute);

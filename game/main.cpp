@@ -14,6 +14,7 @@
 #include "game/menu.h"
 #include "game/startup.h"
 #include "orvo3d/log.h"
+#include "orvo3d/sound.h"
 
 int main(int argc, char** argv) try {
     // --help, --version and a misused line are answered before anything
@@ -21,9 +22,9 @@ int main(int argc, char** argv) try {
     const CommandLine commandLine = parseCommandLine(argc, argv);
     if (std::optional<int> code = answerCommandLine(commandLine, stdout, stderr)) return *code;
     Logger::init(false);
-    // Fullscreen and muting are not wired to the window and the sound yet;
-    // reading the settings now already reports a damaged file.
-    [[maybe_unused]] const Settings settings = settingsForRun(commandLine.options);
+    // The window does not read the fullscreen choice yet.
+    const Settings settings = settingsForRun(commandLine.options);
+    Sound::setMuted(settings.mute);
     startPreloading();
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
