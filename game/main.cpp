@@ -25,14 +25,15 @@ int main(int argc, char** argv) try {
     // The window does not read the fullscreen choice yet.
     const Settings settings = settingsForRun(commandLine.options);
     Sound::setMuted(settings.mute);
-    startPreloading();
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
         return 1;
     }
+    startPreloading();
     GLFWwindow* window = openGameWindow();
     if (window == nullptr) {
         std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);
+        stopPreloading();
         glfwTerminate();
         return 2;
     }
@@ -57,16 +58,19 @@ int main(int argc, char** argv) try {
         if (quit) break;
     }
 
+    stopPreloading();
     glfwDestroyWindow(window);
     glfwTerminate();
     return 0;
 } catch (const Orvo3D::LoggedException&) {
     // The cause is already in the log; end cleanly with a code of our own.
     std::fputs("vimbrot: cannot go on; the cause is recorded in message.log\n", stderr);
+    stopPreloading();
     glfwTerminate();
     return 3;
 } catch (const std::exception& error) {
     std::fprintf(stderr, "vimbrot: cannot go on (%s); see message.log\n", error.what());
+    stopPreloading();
     glfwTerminate();
     return 3;
 }

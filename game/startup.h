@@ -5,8 +5,13 @@
 // on the main thread as they are: each loader takes its preloaded result
 // where it would have decoded it.
 
-// Starts the workers; call first thing in the process.
+// Starts the workers; call once a display is open, so that a machine with
+// none decodes nothing.
 void startPreloading();
+
+// Waits for the workers and drops what nobody took; every way out of the
+// process calls it first, so no worker outlives the decision to leave.
+void stopPreloading();
 
 // Starts the looping music once its decoding is done; call once a frame.
 // The first call stands where the music always started, after the screens

@@ -42,6 +42,8 @@ PreloadTable<DecodedImage>& preloaded() {
 
 void preloadImage(const char* path) { preloaded().start(path, decodeNamed); }
 
+void dropImagePreloads() { preloaded().clear(); }
+
 DecodedImage loadImage(const char* path) { return preloaded().takeOrLoad(path, decodeNamed); }
 
 DecodedImage loadImageFromMemory(const unsigned char* data, int size) { return decode(data, size); }

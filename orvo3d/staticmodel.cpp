@@ -187,6 +187,8 @@ PreloadTable<StaticModelData>& preloaded() {
 
 void preloadStaticModel(const char* name) { preloaded().start(name, loadStaticModelData); }
 
+void dropStaticModelPreloads() { preloaded().clear(); }
+
 StaticModel::StaticModel(const char* name) : StaticModel(preloaded().takeOrLoad(name, loadStaticModelData)) {}
 
 StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {

@@ -336,6 +336,40 @@ def _start_up_failure(exe, work, x):
         raise Failure("message.log lacks the shader's record")
 
 
+# Starts that end before the menu, again and again: the start-up workers
+# must never outlive main's decision to leave (a crash on the way out, or a
+# sanitizer's report, shows one that did). FAULTS_EXIT_STARTS sets the
+# number of rounds; bench/early-exits runs a few hundred.
+EARLY_EXITS = (
+    ("no DISPLAY", {"DISPLAY": None}, 1),
+    ("a wrong DISPLAY", {"DISPLAY": ":987"}, 1),
+    ("GL 3.3 only", {"MESA_GL_VERSION_OVERRIDE": "3.3", "MESA_GLSL_VERSION_OVERRIDE": "330"}, 2),
+    ("a shader that cannot be built", {"MESA_GL_VERSION_OVERRIDE": "4.3", "MESA_GLSL_VERSION_OVERRIDE": "420"}, 3),
+)
+SANITIZER_WORDS = ("Sanitizer", "runtime error:")
+
+
+@case("starts that end early, over and over")
+def _early_exits(exe, work, x):
+    rounds = int(os.environ.get("FAULTS_EXIT_STARTS", "5"))
+    for round_ in range(rounds):
+        for what, change, want in EARLY_EXITS:
+            env = dict(work.env)
+            for key, value in change.items():
+                if value is None:
+                    env.pop(key, None)
+                else:
+                    env[key] = value
+            game = Game(exe, work.dir, env)
+            code = game.wait_exit()
+            err = game.stderr()
+            if code != want or any(word in err for word in SANITIZER_WORDS):
+                raise Failure("start %d with %s: exit code %d, expected %d; stderr:\n%s"
+                              % (round_ + 1, what, code, want, err[-3000:]))
+            if os.path.exists(game.log_path):
+                os.remove(game.log_path)
+
+
 for _sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
     def _signal_case(exe, work, x, sig=_sig):
         game = Game(exe, work.dir, work.env)

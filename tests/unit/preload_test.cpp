@@ -5,6 +5,7 @@
 
 #include <SDL2/SDL_mixer.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +73,21 @@ TEST(PreloadTable, EachStartedNameIsTakenOnce) {
     EXPECT_EQ(table.take("b"), "made b");
     EXPECT_EQ(table.take("a"), "made a");
     EXPECT_FALSE(table.take("a")) << "a result is handed out once";
+}
+
+TEST(PreloadTable, ClearWaitsForUnfinishedWorkAndDropsItsResultAndRecords) {
+    PreloadTable<std::string> table;
+    std::atomic<bool> finished = false;
+    table.start("slow", [&finished] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Logger::error("worker", 1, "from the dropped work");
+        finished = true;
+        return std::string("made");
+    });
+    table.clear();
+    EXPECT_TRUE(finished) << "clear returned while the worker was still running";
+    EXPECT_FALSE(table.take("slow")) << "a cleared result is not handed out";
+    EXPECT_EQ(readLog(), "");
 }
 
 TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
