@@ -20,7 +20,12 @@ bool apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
     HCRYPTKEY key = 0;
-    if (!CryptAcquireContextA(&provider, nullptr, "Microsoft Enhanced Cryptographic Provider v1.0", PROV_RSA_FULL, 0)) {
+    // The user's default key container may not exist (a new account, a new
+    // Wine prefix); the cipher needs no stored keys, so a context without a
+    // container does as well and derives the same key.
+    constexpr const char* kProvider = "Microsoft Enhanced Cryptographic Provider v1.0";
+    if (!CryptAcquireContextA(&provider, nullptr, kProvider, PROV_RSA_FULL, 0) &&
+        !CryptAcquireContextA(&provider, nullptr, kProvider, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
         Logger::error("game/highscore", __LINE__, "Failed to acquire context");
     }
     if (!CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
