@@ -14,8 +14,8 @@
 
 #include "game/gameloop.h"
 #include "game/mainloop.h"
-#include "game/player.h"
 #include "game/track.h"
+#include "sim/player.h"
 #include "support/gl_context.h"
 
 namespace {

@@ -25,7 +25,6 @@ void BM_TrackUpdateTo10000(benchmark::State& state) {
     std::size_t plates = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        seedTrackRandom(kTrackSeed);
         Track* track = new Track();
         state.ResumeTiming();
         for (float distance = 0.0f; distance < 10000.0f; distance += kStepPerUpdate) track->update(distance);
@@ -46,7 +45,6 @@ void BM_CullAndGenerateTo10000(benchmark::State& state) {
     }
     for (auto _ : state) {
         state.PauseTiming();
-        seedTrackRandom(kTrackSeed);
         Track* track = new Track();
         state.ResumeTiming();
         // Every 50th update at top speed.
@@ -70,7 +68,6 @@ void BM_CullAndGenerateStep(benchmark::State& state) {
         state.SkipWithError("no GL context");
         return;
     }
-    seedTrackRandom(kTrackSeed);
     Track* track = new Track();
     track->distance = 2000.0f;
     track->cullAndGenerate();
@@ -99,7 +96,6 @@ void BM_NewTrack(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        seedTrackRandom(kTrackSeed);
         Track* track = new Track();
         benchmark::DoNotOptimize(track->plates.data());
         delete track;

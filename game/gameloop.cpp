@@ -1,62 +1,23 @@
 #include "game/gameloop.h"
 
-#include <glm/gtc/matrix_transform.hpp>
-
+#include "game/highscore.h"
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/pause.h"
-#include "game/player.h"
+#include "game/ship.h"
 #include "game/stars.h"
+#include "game/stepevents.h"
 #include "game/track.h"
 #include "orvo3d/log.h"
 #include "orvo3d/opengl.h"
-
-namespace {
-
-bool shadowPass = false;
-
-constexpr glm::vec3 kCameraEye{0.0f, 3.0f, 8.0f};
-constexpr glm::vec3 kCameraTarget{0.0f, -0.5f, 0.0f};
-constexpr glm::vec3 kLight{15.0f, 18.0f, 7.0f};
-constexpr glm::vec3 kShadowEye = kLight * 3.0f;
-constexpr glm::vec3 kShadowTarget{0.0f, -0.5f, -20.0f};
-constexpr glm::vec3 kUp{0.0f, 1.0f, 0.0f};
-
-}  // namespace
-
-void beginShadowPass() { shadowPass = true; }
-void endShadowPass() { shadowPass = false; }
-bool isShadowPass() { return shadowPass; }
-
-glm::vec3 cameraPosition() { return kCameraEye; }
-glm::vec3 lightPosition() { return kLight; }
-
-glm::mat4 viewMatrix() {
-    if (shadowPass) return glm::lookAt(kShadowEye, kShadowTarget, kUp);
-    return glm::lookAt(kCameraEye, kCameraTarget, kUp);
-}
-
-glm::mat4 projectionMatrix() {
-    if (shadowPass) return glm::orthoRH_NO(-20.0f, 20.0f, -20.0f, 20.0f, 0.0f, 100.0f);
-    // The aspect ratio is fixed: every window size shows the same picture.
-    return glm::perspectiveRH_ZO(glm::radians(55.0f), 16.0f / 9.0f, 0.1f, 100.0f);
-}
-
-glm::mat4 lightSpaceMatrix() {
-    bool saved = shadowPass;
-    shadowPass = true;
-    glm::mat4 result = projectionMatrix() * viewMatrix();
-    shadowPass = saved;
-    return result;
-}
 
 // Render passes.
 
 bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     framebuffer = createGlObject<GlFramebufferKind>();
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
     depthTexture = createGlObject<GlTextureKind>();
-    glBindTexture(GL_TEXTURE_2D, depthTexture);
+    glBindTexture(GL_TEXTURE_2D, depthTexture.get());
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kShadowMapSize, kShadowMapSize, 0, GL_DEPTH_COMPONENT,
                  GL_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -65,7 +26,7 @@ bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
     const float border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture.get(), 0);
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
@@ -73,23 +34,21 @@ bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     return complete;
 }
 
-void setUpShadowPass(GLuint shadowFramebuffer) {
+RenderContext setUpShadowPass(GLuint shadowFramebuffer) {
     glCullFace(GL_FRONT);
     glViewport(0, 0, kShadowMapSize, kShadowMapSize);
     glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer);
     glClear(GL_DEPTH_BUFFER_BIT);
-    beginShadowPass();
+    return renderContext(RenderPass::Shadow);
 }
 
-void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
+RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
     glViewport(0, 0, windowWidth, windowHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(clearColor.r, clearColor.g, clearColor.b, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen(clearColor);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
     glCullFace(GL_BACK);
-    endShadowPass();
+    return renderContext(RenderPass::Main);
 }
 
 // The game.
@@ -102,52 +61,53 @@ Game::Game() {
         Logger::error("game/gameloop", __LINE__, "Failed to setup framebuffer");
     }
 
-    player = std::make_unique<Player>();
+    ship = std::make_unique<ShipView>();
+    player = std::make_unique<Player>(HighScore::load());
     reset();
 }
 
 Game::~Game() = default;
 
 void Game::reset() {
-    // The same seed before every track: every run meets the same road. The
-    // new track is built before the old one goes, so a failure leaves the
-    // game (and the road's generator) as it was.
-    const TrackRandom before = trackRandom();
-    seedTrackRandom(kTrackSeed);
-    try {
-        track = std::make_unique<Track>();
-    } catch (...) {
-        trackRandom() = before;
-        throw;
-    }
-    player->reset();
+    // Every new track seeds its own generator alike: every run meets the
+    // same road. It is built before the old one goes, so a failure leaves the
+    // game as it was.
+    track = std::make_unique<Track>();
+    player->reset(HighScore::load());
     paused = false;
 }
 
 bool Game::update(float dt) {
     Input& input = Input::instance();
     input.tick();
-    if (input.consumeTap(Action::Back) || input.consumeTap(Action::PadBack)) paused = true;
+    InputSnapshot snapshot = input.snapshot();
+    const Events events = step(dt, snapshot);
+    input.dropTaken(snapshot);
+    answerEvents(events, *player);
+    return !runEnded(events);
+}
+
+Events Game::step(float dt, InputSnapshot& input) {
+    if (input.takeTap(Action::Back) || input.takeTap(Action::PadBack)) paused = true;
     if (paused) {
-        if (pause->update()) paused = false;
-        return true;
+        if (!pause->update(input)) return {};
+        paused = false;
+        return {{EventKind::Resumed}};
     }
-    if (!player->update(dt, *track)) return false;
-    track->update(player->z);
-    return true;
+    return stepRun(dt, input, *player, *track);
 }
 
 void Game::render() {
-    setUpShadowPass(shadowFramebuffer);
-    track->render();
-    player->render();
+    const RenderContext shadowPass = setUpShadowPass(shadowFramebuffer.get());
+    track->render(shadowPass);
+    ship->render(*player, shadowPass);
 
-    setUpMainPass(shadowDepthTexture);
+    const RenderContext mainPass = setUpMainPass(shadowDepthTexture.get());
     glDisable(GL_DEPTH_TEST);
     stars->render(1.0f);
     glEnable(GL_DEPTH_TEST);
-    track->render();
-    player->render();
+    track->render(mainPass);
+    ship->render(*player, mainPass);
 
     if (paused) {
         glDisable(GL_DEPTH_TEST);

@@ -1,39 +1,20 @@
 #pragma once
-// The running game and its render passes, with the fixed camera and light
-// every 3D renderer draws with.
+// The running game and its render passes.
 
 #include <cstdint>
 #include <memory>
 
 #include <glm/glm.hpp>
 
+#include "game/camera.h"
+#include "game/screen.h"
 #include "orvo3d/opengl.h"
-
-// ---- Camera and light ------------------------------------------------------
-
-// The flag that marks the shadow pass; set and cleared only by the passes.
-void beginShadowPass();
-void endShadowPass();
-bool isShadowPass();
-
-glm::vec3 cameraPosition();
-glm::vec3 lightPosition();
-
-// For the pass being drawn: the shadow camera inside the shadow pass, the
-// main camera otherwise.
-glm::mat4 viewMatrix();
-glm::mat4 projectionMatrix();
-
-// The shadow camera's projection times its view, in either pass.
-glm::mat4 lightSpaceMatrix();
+#include "sim/player.h"
 
 // ---- Render passes ---------------------------------------------------------
 
 // Size of the shadow pass's depth map, in texels per side.
 constexpr int kShadowMapSize = 4096;
-
-// The colour behind everything of the main pass.
-constexpr glm::vec3 kSkyColor{0.58f, 0.67f, 0.83f};
 
 // Builds the shadow pass's depth-only framebuffer: a float depth texture with
 // nearest filtering, clamped to a border at the farthest depth (so everything
@@ -42,19 +23,19 @@ constexpr glm::vec3 kSkyColor{0.58f, 0.67f, 0.83f};
 bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture);
 
 // Starts the shadow pass: front faces culled (only the back faces seen from
-// the light are written), the depth map as target and cleared, the shadow
-// flag set. Casters then draw themselves.
-void setUpShadowPass(GLuint shadowFramebuffer);
+// the light are written), the depth map as target and cleared. Casters then
+// draw themselves with the context it returns.
+RenderContext setUpShadowPass(GLuint shadowFramebuffer);
 
 // Starts the main pass: the whole window, cleared to clearColor, the depth
-// map on texture unit 0 for the depthMap samplers, back faces culled, the
-// shadow flag cleared.
-void setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
+// map on texture unit 0 for the depthMap samplers, back faces culled. Returns
+// the context to draw the pass with.
+RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
 
 // ---- Game ------------------------------------------------------------------
 
 class Track;
-class Player;
+class ShipView;
 class Stars;
 class Pause;
 
@@ -70,14 +51,21 @@ public:
     // Starts a new run on the same road: reseed, new track, player reset. A
     // track that fails to build throws and leaves the game as it was.
     void reset();
-    // One step; false when the run has ended.
+    // One step as the screen runs it: the key table's snapshot goes to step,
+    // the taps it took are dropped, and its events become sounds and the
+    // best-score save. False when the run has ended.
     bool update(float dt);
+    // One step of the game with this step's input: a Back or PadBack tap
+    // pauses, a Jump tap leaves the pause, otherwise the run goes on. Plays
+    // nothing and stores nothing: it tells what happened.
+    Events step(float dt, InputSnapshot& input);
     // Shadow pass into the depth map, then the main pass to the window.
     void render();
     std::int64_t score() const;
 
     std::unique_ptr<Track> track;
     std::unique_ptr<Player> player;
+    std::unique_ptr<ShipView> ship;
     std::unique_ptr<Stars> stars;
     std::unique_ptr<Pause> pause;
     bool paused = false;

@@ -7,13 +7,13 @@
 #include "game/font.h"
 #include "game/highscore.h"
 #include "game/input.h"
+#include "game/screen.h"
 #include "game/stars.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/sound.h"
 
 namespace {
 
-constexpr glm::vec3 kTitleColor{0.2f, 0.5f, 0.26f};
 constexpr glm::vec3 kLabelColor{0.16f, 0.4f, 0.208f};
 constexpr glm::vec3 kScoreColor{0.12f, 0.3f, 0.156f};
 
@@ -39,9 +39,7 @@ bool GameOver::update() {
 }
 
 void GameOver::render() {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(0.58f, 0.67f, 0.83f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen();
     glDisable(GL_DEPTH_TEST);
     stars->render(0.0f);  // red stars
     glEnable(GL_DEPTH_TEST);

@@ -3,6 +3,11 @@
 #include <GLFW/glfw3.h>
 
 #include <cmath>
+#include <string>
+
+#include "orvo3d/log.h"
+#include "orvo3d/sound.h"
+#include "platform/settings.h"
 
 namespace {
 
@@ -13,6 +18,16 @@ int index(Action a) { return static_cast<int>(a); }
 // cannot flicker between the two.
 bool stickDirection(bool wasHeld, float travel) {
     return wasHeld ? travel > kStickRelease : travel > kStickPress;
+}
+
+// Mutes or unmutes at once, and keeps the choice for the next start.
+void toggleMute() {
+    const bool mute = !Sound::isMuted();
+    Sound::setMuted(mute);
+    Settings settings = loadSettings().settings;
+    settings.mute = mute;
+    const std::string problem = saveSettings(settings);
+    if (!problem.empty()) Logger::error("game/input", __LINE__, "%s", problem.c_str());
 }
 
 }  // namespace
@@ -44,6 +59,23 @@ bool Input::consumeTap(Action a) {
 void Input::tick() {
     for (int& p : pending) {
         if (p > 0) --p;
+    }
+}
+
+InputSnapshot Input::snapshot() const {
+    InputSnapshot step;
+    step.held = held;
+    for (int a = 0; a < kActionCount; ++a) step.tapped[a] = pending[a] >= 1;
+    const double left = pressTime[index(Action::Left)];
+    const double right = pressTime[index(Action::Right)];
+    if (left > right) step.laterOfLeftRight = Action::Left;
+    if (right > left) step.laterOfLeftRight = Action::Right;
+    return step;
+}
+
+void Input::dropTaken(const InputSnapshot& step) {
+    for (int a = 0; a < kActionCount; ++a) {
+        if (step.taken[a]) pending[a] = 0;
     }
 }
 
@@ -127,6 +159,11 @@ int actionForKey(int key) {
 }
 
 void keyCallback(GLFWwindow*, int key, int, int action, int) {
+    // M works on every screen, paused or not, and is no action of the table.
+    if (key == GLFW_KEY_M) {
+        if (action == GLFW_PRESS) toggleMute();
+        return;
+    }
     int a = actionForKey(key);
     if (a < 0) return;
     Input& input = Input::instance();

@@ -5,13 +5,9 @@
 
 #include <array>
 
+#include "sim/input.h"
+
 struct GLFWwindow;
-
-// PadBack is the gamepad's Start and B: it pauses a run and leaves the
-// game-over screen like Back, but never quits from the title menu.
-enum class Action : int { Left = 0, Right = 1, Up = 2, Down = 3, Jump = 4, Back = 5, ClearLog = 6, PadBack = 7 };
-
-constexpr int kActionCount = 8;
 
 // What the connected gamepads show in one frame, in GLFW's gamepad layout
 // (GLFW_GAMEPAD_BUTTON_* and GLFW_GAMEPAD_AXIS_* index the arrays).
@@ -36,6 +32,12 @@ public:
     bool consumeTap(Action a);
     // Ages pending taps; called once per game update only.
     void tick();
+
+    // The table as one step of the game sees it: held actions, pending taps,
+    // and which of Left and Right went down later.
+    InputSnapshot snapshot() const;
+    // Drops the taps the step took from its snapshot, as consumeTap would.
+    void dropTaken(const InputSnapshot& step);
 
     // A key or pad control of the action went down or up.
     void press(int action, double time);

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
+#include "game/commandline.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
 #include "game/input.h"
@@ -12,11 +14,17 @@
 #include "game/menu.h"
 #include "game/startup.h"
 #include "orvo3d/log.h"
-#include "platform/hugepages.h"
+#include "orvo3d/sound.h"
 
-int main(int, char** argv) try {
-    restartWithHugePages(argv);
+int main(int argc, char** argv) try {
+    // --help, --version and a misused line are answered before anything
+    // starts: no threads, no display, no log.
+    const CommandLine commandLine = parseCommandLine(argc, argv);
+    if (std::optional<int> code = answerCommandLine(commandLine, stdout, stderr)) return *code;
     Logger::init(false);
+    // The window does not read the fullscreen choice yet.
+    const Settings settings = settingsForRun(commandLine.options);
+    Sound::setMuted(settings.mute);
     startPreloading();
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);

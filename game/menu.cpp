@@ -7,6 +7,7 @@
 #include "game/font.h"
 #include "game/highscore.h"
 #include "game/input.h"
+#include "game/screen.h"
 #include "game/stars.h"
 #include "orvo3d/log.h"
 #include "orvo3d/opengl.h"
@@ -14,9 +15,7 @@
 
 namespace {
 
-constexpr glm::vec3 kTitleColor{0.2f, 0.5f, 0.26f};
 constexpr glm::vec3 kBestColor{0.12f, 0.3f, 0.156f};
-constexpr glm::vec3 kSelectedColor{0.5f, 0.5f, 0.75f};
 constexpr glm::vec3 kEntryColor{0.2f, 0.2f, 0.25f};
 
 }  // namespace
@@ -58,9 +57,7 @@ int Menu::update() {
 }
 
 void Menu::render() {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClearColor(0.58f, 0.67f, 0.83f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    clearScreen();
     glDisable(GL_DEPTH_TEST);
     stars->render(1.0f);
     glEnable(GL_DEPTH_TEST);

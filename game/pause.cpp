@@ -3,19 +3,13 @@
 #include <glm/glm.hpp>
 
 #include "game/font.h"
-#include "game/input.h"
-#include "game/stars.h"
+#include "game/screen.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
-#include "orvo3d/sound.h"
 
 namespace {
 
 constexpr const char* kModule = "game/pause";
-
-constexpr glm::vec3 kTitleColor{0.2f, 0.5f, 0.26f};
-// The colour the menu gives its selected entry.
-constexpr glm::vec3 kSelectedColor{0.5f, 0.5f, 0.75f};
 
 }  // namespace
 
@@ -23,20 +17,16 @@ Pause::Pause() {
     vbo = makeVertexBuffer(kScreenQuad, sizeof(kScreenQuad), "pause", kModule, __LINE__);
     vao = makeVertexArray("pause", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/pause.vert", "shaders/pause.frag");
-    bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
+    bindAttribute(shader->program.get(), "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 }
 
-bool Pause::update() {
-    if (!Input::instance().consumeTap(Action::Jump)) return false;
-    Sound::instance().play("data/select.wav");
-    return true;
-}
+bool Pause::update(InputSnapshot& input) { return input.takeTap(Action::Jump); }
 
 void Pause::render() {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
-    glUseProgram(shader->program);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
+    glUseProgram(shader->program.get());
     glDrawArrays(GL_TRIANGLES, 0, 6);
 
     Font& font = Font::instance();

@@ -6,6 +6,7 @@
 
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
+#include "sim/input.h"
 
 class Pause {
 public:
@@ -15,9 +16,9 @@ public:
     Pause(const Pause&) = delete;
     Pause& operator=(const Pause&) = delete;
 
-    // True when a Jump tap asks to resume in this frame; no other action is
-    // looked at.
-    bool update();
+    // True when a Jump tap of this step asks to resume, and takes that tap;
+    // no other action is looked at.
+    bool update(InputSnapshot& input);
 
     // Draws the veil and the texts. The caller has switched the depth test off
     // and blending on with (SRC_ALPHA, ONE_MINUS_SRC_ALPHA).

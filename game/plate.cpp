@@ -5,7 +5,6 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
-#include "game/gameloop.h"
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
@@ -79,13 +78,10 @@ std::array<float, kCubeVertices * kFloatsPerVertex> buildCube() {
 
 GlTexture makeTexture(const char* path) {
     GlTexture texture = createGlObject<GlTextureKind>();
-    glBindTexture(GL_TEXTURE_2D, texture);
-    int width = 0;
-    int height = 0;
-    unsigned char* pixels = loadImage(path, width, height);
+    glBindTexture(GL_TEXTURE_2D, texture.get());
+    const DecodedImage image = loadImage(path);
     // An image that failed to decode gets the engine's grey placeholder.
-    uploadRgbTexture(pixels, width, height);
-    freeImage(pixels);
+    uploadRgbTexture(image.pixels.get(), image.width, image.height);
     return texture;
 }
 
@@ -107,7 +103,7 @@ PlateRenderer::PlateRenderer() {
     vao = makeVertexArray("plate", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/plate.vert", "shaders/plate.frag");
     shadowShader = std::make_unique<Shader>("shaders/plate-shadow.vert", "shaders/plate-shadow.frag");
-    const GLuint program = shader->program;
+    const GLuint program = shader->program.get();
     bindAttribute(program, "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, 0, kModule, __LINE__);
     bindAttribute(program, "inNormal", 3, GL_FLOAT, GL_TRUE, kStride, 3 * sizeof(float), kModule, __LINE__);
     bindAttribute(program, "inTexture", 2, GL_FLOAT, GL_FALSE, kStride, 6 * sizeof(float), kModule, __LINE__);
@@ -124,9 +120,10 @@ PlateRenderer::PlateRenderer() {
 // build a new GL context.
 PlateRenderer::~PlateRenderer() = default;
 
-void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist) {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
+void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist,
+                         const RenderContext& context) {
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
 
     // Draw space: the point under the ship sits at z = 2.5, the road runs
     // toward -z.
@@ -134,21 +131,21 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
     model = glm::scale(model, size);
 
     Shader* active = shader.get();
-    if (isShadowPass()) {
+    if (context.isShadowPass()) {
         active = shadowShader.get();
-        glUseProgram(active->program);
+        glUseProgram(active->program.get());
     } else {
-        glUseProgram(active->program);
+        glUseProgram(active->program.get());
         GLuint colourMap = 0;
         GLuint normalMap = 0;
         float scale = 0.0f;
         if (kind == 0 || kind == 2) {
-            colourMap = metalTexture;
-            normalMap = metalNormalTexture;
+            colourMap = metalTexture.get();
+            normalMap = metalNormalTexture.get();
             scale = 0.6f;
         } else if (kind == 1) {
-            colourMap = buildingTexture;
-            normalMap = buildingNormalTexture;
+            colourMap = buildingTexture.get();
+            normalMap = buildingNormalTexture.get();
             scale = 0.3f;
         }
         if (colourMap != 0) {
@@ -161,73 +158,30 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
             glUniform1i(active->uniformLocation(UNIFORM("inputNormalTexture")), 2);
         }
         uploadVec3(active, UNIFORM("color"), color);
-        uploadVec3(active, UNIFORM("lightPosition"), lightPosition());
-        uploadVec3(active, UNIFORM("camPosition"), cameraPosition());
+        uploadVec3(active, UNIFORM("lightPosition"), context.light);
+        uploadVec3(active, UNIFORM("camPosition"), context.camera);
         glUniform1f(active->uniformLocation(UNIFORM("gamedist")), gamedist);
         glUniform1i(active->uniformLocation(UNIFORM("depthMap")), 0);
-        uploadMatrix(active, UNIFORM("view"), viewMatrix());
-        uploadMatrix(active, UNIFORM("projection"), projectionMatrix());
+        uploadMatrix(active, UNIFORM("view"), context.view);
+        uploadMatrix(active, UNIFORM("projection"), context.projection);
     }
-    uploadMatrix(active, UNIFORM("lightSpaceMatrix"), lightSpaceMatrix());
+    uploadMatrix(active, UNIFORM("lightSpaceMatrix"), context.lightSpace);
     uploadMatrix(active, UNIFORM("model"), model);
 
     glDrawArrays(GL_TRIANGLES, 0, kCubeVertices);
     checkGLError(kModule, __LINE__);
 }
 
-Plate::Plate(float x, float y, float z, float width, float height, float length, bool floor, bool pillar)
-    : position(x, y, z), size(width, height, length), isFloor(floor), isPillar(pillar) {}
-
-void Plate::render(float distance) const {
+void renderPlate(const Plate& plate, float distance, const RenderContext& context) {
     int kind = 0;
     glm::vec3 color(0.6f, 0.6f, 0.6f);
-    if (!isFloor && isPillar) {
+    if (!plate.isFloor && plate.isPillar) {
         kind = 2;
         color = glm::vec3(0.672f, 0.512f, 0.248f);
-    } else if (!isFloor) {
+    } else if (!plate.isFloor) {
         kind = 1;
         color = glm::vec3(0.472f, 0.672f, 0.728f);
     }
-    PlateRenderer::instance->draw(glm::vec3(position.x, position.y, position.z - distance), size, color, kind,
-                                  distance);
-}
-
-bool boxesOverlap(glm::vec3 centreA, glm::vec3 sizeA, glm::vec3 centreB, glm::vec3 sizeB) {
-    for (int axis = 0; axis < 3; ++axis) {
-        float minA = centreA[axis] - sizeA[axis] / 2.0f;
-        float maxA = centreA[axis] + sizeA[axis] / 2.0f;
-        float minB = centreB[axis] - sizeB[axis] / 2.0f;
-        float maxB = centreB[axis] + sizeB[axis] / 2.0f;
-        if (minA > maxB || minB > maxA) return false;
-    }
-    return true;
-}
-
-CollisionResult resolveCollision(const Plate& plate, glm::vec3 oldCentre, glm::vec3 shipSize, glm::vec3 delta) {
-    glm::vec3 next = oldCentre + delta;
-    CollisionResult result{next.x, next.y, next.z, CollisionKind::None};
-    if (!boxesOverlap(next, shipSize, plate.position, plate.size)) return result;
-
-    // One axis at a time, in priority order: standing on top first, then the
-    // near face, then the sides.
-    if (boxesOverlap({oldCentre.x, next.y, oldCentre.z}, shipSize, plate.position, plate.size)) {
-        result.kind = CollisionKind::Top;
-        result.y = plate.position.y + plate.size.y * 0.5f + shipSize.y * 0.5f + 0.01f;
-        return result;
-    }
-    if (boxesOverlap({oldCentre.x, oldCentre.y, next.z}, shipSize, plate.position, plate.size)) {
-        result.kind = CollisionKind::Front;
-        result.z = plate.position.z - plate.size.z * 0.5f - shipSize.z * 0.5f - 0.01f;
-        return result;
-    }
-    if (boxesOverlap({next.x, oldCentre.y, next.z}, shipSize, plate.position, plate.size)) {
-        if (next.x > oldCentre.x) {
-            result.kind = CollisionKind::LeftSide;
-            result.x = plate.position.x - plate.size.x * 0.5f - shipSize.x * 0.5f - 0.03f;
-        } else {
-            result.kind = CollisionKind::RightSide;
-            result.x = plate.position.x + plate.size.x * 0.5f + shipSize.x * 0.5f + 0.03f;
-        }
-    }
-    return result;
+    const glm::vec3 position(plate.position.x, plate.position.y, plate.position.z - distance);
+    PlateRenderer::instance->draw(position, plate.size, color, kind, distance, context);
 }

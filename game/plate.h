@@ -1,14 +1,15 @@
 #pragma once
-// One axis-aligned box of the road (floor plate, building block or pillar),
-// the renderer all plates share, and the box tests the ship uses on them.
+// The renderer all plates of the road share, and the drawing of one plate.
 
 #include <cstdint>
 #include <memory>
 
 #include <glm/glm.hpp>
 
+#include "game/camera.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
+#include "sim/plate.h"
 
 // A unit cube, the lit and the depth-only plate programs and the four plate
 // textures. Built by the first Track right before its first plate and kept
@@ -23,7 +24,8 @@ public:
 
     // position is already relative to the player (z reduced by the distance).
     // kind: 0 floor plate, 1 building block, 2 pillar.
-    void draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist);
+    void draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist,
+              const RenderContext& context);
 
     GlBuffer vbo;
     GlVertexArray vao;
@@ -39,35 +41,6 @@ public:
     static PlateRenderer* instance;
 };
 
-// A plain record: no GL, so road generation and collisions run without a
-// context. Only render needs the shared renderer.
-class Plate {
-public:
-    Plate(float x, float y, float z, float width, float height, float length, bool isFloor, bool isPillar);
-
-    // Draws the plate relative to the player's distance, in either pass,
-    // with PlateRenderer::instance.
-    void render(float distance) const;
-
-    glm::vec3 position;  // centre: x lateral, y up, z along the road
-    glm::vec3 size;      // full width, height, length
-    bool isFloor;
-    bool isPillar;
-};
-
-enum class CollisionKind : std::int32_t { None = 0, Front = 1, LeftSide = 2, RightSide = 3, Top = 4 };
-
-struct CollisionResult {
-    float x;
-    float y;
-    float z;
-    CollisionKind kind;
-};
-
-// Boxes given by centre and full size; touching faces, edges or corners count
-// as overlap.
-bool boxesOverlap(glm::vec3 centreA, glm::vec3 sizeA, glm::vec3 centreB, glm::vec3 sizeB);
-
-// The ship's box at oldCentre moved by delta, against one plate: which single
-// axis of the move runs into the plate, and the corrected coordinate.
-CollisionResult resolveCollision(const Plate& plate, glm::vec3 oldCentre, glm::vec3 shipSize, glm::vec3 delta);
+// Draws the plate relative to the player's distance, in either pass, with
+// PlateRenderer::instance.
+void renderPlate(const Plate& plate, float distance, const RenderContext& context);

@@ -8,14 +8,6 @@
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
 
-// The screen-filling rectangle the star field and the pause veil both draw:
-// two counter-clockwise triangles straight in clip space, each vertex a
-// position (x, y, z) then a texture coordinate (u, v, w).
-inline constexpr float kScreenQuad[6][6] = {
-    {-1, 1, 0, 0, 1, 0}, {-1, -1, 0, 0, 0, 0}, {1, 1, 0, 1, 1, 0},
-    {1, -1, 0, 1, 0, 0}, {1, 1, 0, 1, 1, 0},   {-1, -1, 0, 0, 0, 0},
-};
-
 class Stars {
 public:
     // Needs a current GL context. Throws Orvo3D::LoggedException when the

@@ -1,19 +1,11 @@
 #include "game/track.h"
 
-#include <algorithm>
-#include <cmath>
-
-#include "game/gameloop.h"
+#include "game/plate.h"
 #include "orvo3d/log.h"
-
-std::uint32_t Track::updateCount = 0;
 
 namespace {
 
 constexpr const char* kModule = "game/track";
-constexpr float kLookAhead = 200.0f;
-constexpr float kCullBehind = 5.0f;
-constexpr std::uint32_t kUpdatesPerGeneration = 50;
 
 // The unit square at y = 0 as two triangles, counter-clockwise seen from
 // above; position then an (unused) up normal per vertex.
@@ -23,109 +15,25 @@ constexpr float kSheet[6][6] = {
     {0.5f, 0.0f, -0.5f, 0.0f, 1.0f, 0.0f},  {-0.5f, 0.0f, -0.5f, 0.0f, 1.0f, 0.0f},
 };
 
-TrackRandom generator;
-
-// A draw from the road's generator taken modulo n, as a float.
-float draw(TrackRandom& random, int n) { return static_cast<float>(random.next() % n); }
-
-void addPlate(PlateList& plates, float x, float y, float z, float width, float height, float length, bool isFloor,
-              bool isPillar) {
-    plates.push_back(std::make_unique<Plate>(x, y, z, width, height, length, isFloor, isPillar));
-}
-
 }  // namespace
 
-TrackRandom& trackRandom() { return generator; }
-
-void seedTrackRandom(std::uint32_t seed) { generator.seed(seed); }
-
-void layFirstPlate(PlateList& plates) { addPlate(plates, 0.0f, -0.635f, 0.0f, 3.0f, 0.2f, 20.0f, true, false); }
-
-void cullRoad(float distance, PlateList& plates) {
-    // Strictly more than 5 units past a plate's far end: a plate exactly 5
-    // units behind is kept.
-    std::erase_if(plates, [distance](const std::unique_ptr<Plate>& plate) {
-        return distance > plate->position.z + plate->size.z * 0.5f + kCullBehind;
-    });
-}
-
-void generateRoad(TrackRandom& random, float distance, float& frontier, PlateList& plates) {
-    while (distance + kLookAhead > frontier) {
-        bool gap = random.next() % 8 == 1;
-        float zStart = 0.0f;
-        float length = 0.0f;
-        if (gap) {
-            float gapLength = draw(random, 100) / 20.0f + 2.0f;
-            zStart = frontier + gapLength;
-            length = draw(random, 200) / 10.0f + 5.0f;
-            if (random.next() % 3 == 1) {
-                float px = draw(random, 601) / 100.0f - 3.0f;
-                // Mid-gap, measured from the previous floor plate's end.
-                addPlate(plates, px, 0.0f, gapLength * 0.5f + frontier, 1.0f, 6.0f, 1.0f, false, true);
-            }
-        } else {
-            zStart = frontier + 0.0f;
-            length = draw(random, 200) / 10.0f + 5.0f;
-        }
-        frontier = length + zStart;
-        float halfLength = length * 0.5f;
-        float zCentre = zStart + halfLength;
-
-        float x = draw(random, 601) / 100.0f - 3.0f;
-        float width = draw(random, 50) / 15.0f + 2.0f;
-        addPlate(plates, x, -0.635f, zCentre, width, 0.2f, length, true, false);
-
-        // Blocks get more frequent with distance: 1 in 5, 4, 3, 2, then always.
-        int n = 5 - static_cast<int>(std::floor(distance / 300.0f));
-        if (n >= 2 && random.next() % n != 0) continue;
-
-        float bw = (draw(random, 10) + 1.0f) / 20.0f * width + 0.3f;
-        float bl = (draw(random, 7) + 1.0f) / 10.0f * length;
-        float bh = draw(random, 80) / 40.0f + 0.5f;
-        float tx = draw(random, 100) / 100.0f;
-        float bx = tx * (width - bw) + ((x - width * 0.5f) + bw * 0.5f);
-        float tz = draw(random, 100) / 100.0f;
-        float bz = tz * (length - bl) + ((zCentre - halfLength) + bl * 0.5f);
-        addPlate(plates, bx, bh * 0.5f - 0.48f, bz, bw, bh, bl, false, false);
-    }
-}
-
-Track::Track() {
+Track::Track(std::uint32_t seed) : Road(seed) {
     vbo = makeVertexBuffer(kSheet, sizeof(kSheet), "track", kModule, __LINE__);
     vao = makeVertexArray("track", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/track.vert", "shaders/track.frag");
-    bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
+    bindAttribute(shader->program.get(), "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 
-    frontier = kRoadStart;
-    distance = 0.0f;
     // The plates' shared renderer comes into being with the first road.
     if (PlateRenderer::instance == nullptr) PlateRenderer::instance = new PlateRenderer();
-    layFirstPlate(plates);
-    cullAndGenerate();
 }
 
-void Track::update(float newDistance) {
-    distance = newDistance;
-    ++updateCount;
-    if (updateCount % kUpdatesPerGeneration == 0) cullAndGenerate();
-}
-
-void Track::cullAndGenerate() {
-    cullRoad(distance, plates);
-    generate();
-}
-
-void Track::generate() { generateRoad(generator, distance, frontier, plates); }
-
-void Track::render() {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
-    glUseProgram(shader->program);
-    glm::mat4 view = viewMatrix();
-    glm::mat4 projection = projectionMatrix();
-    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("view")), 1, GL_FALSE, &view[0][0]);
-    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &projection[0][0]);
+void Track::render(const RenderContext& context) {
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
+    glUseProgram(shader->program.get());
+    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("view")), 1, GL_FALSE, &context.view[0][0]);
+    glUniformMatrix4fv(shader->uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &context.projection[0][0]);
 
     // Blended without the depth test: it leaves the depth buffer (and the
     // shadow map) untouched, and the plates drawn next cover it.
@@ -141,6 +49,6 @@ void Track::render() {
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
 
-    for (const auto& plate : plates) plate->render(distance);
+    for (const auto& plate : plates) renderPlate(*plate, distance, context);
     checkGLError(kModule, __LINE__);
 }

@@ -1,78 +1,28 @@
 #pragma once
-// The endless road: seeded generation of plates ahead of the ship, culling of
-// those left behind, and the translucent nebula sheet drawn under the road.
+// The endless road as the player sees it: the road of the run and the
+// translucent nebula sheet drawn under it.
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
-#include "game/plate.h"
+#include "game/camera.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
+#include "sim/road.h"
 
-// The road's random source: the classic C runtime generator (state * 214013
-// + 2531011, output bits 16..30), written out so that every platform builds
-// the same road from the same seed.
-class TrackRandom {
+class Track : public Road {
 public:
-    void seed(std::uint32_t value) { state = value; }
-    int next() {
-        state = state * 214013u + 2531011u;
-        return static_cast<int>((state >> 16) & 0x7FFFu);
-    }
-
-    std::uint32_t state = 1;
-};
-
-// The one generator the track draws from; nothing else uses it.
-TrackRandom& trackRandom();
-// Called right before every new Track so that every run meets the same road.
-void seedTrackRandom(std::uint32_t seed);
-
-constexpr std::uint32_t kTrackSeed = 108348733u;
-
-// The road's plates in creation order, owned.
-using PlateList = std::vector<std::unique_ptr<Plate>>;
-
-// The road without GL, as the Track lays it: the pure logic, so that it can
-// be tested and measured on its own.
-
-// Where the fixed first plate ends: the frontier of a new road.
-constexpr float kRoadStart = 10.0f;
-// Appends the fixed start: 20 units of road centred under the ship.
-void layFirstPlate(PlateList& plates);
-// Deletes every plate whose far end lies more than 5 units behind distance;
-// the rest keep their order.
-void cullRoad(float distance, PlateList& plates);
-// Appends segments drawn from random until the road reaches 200 units beyond
-// distance; frontier is where the last floor plate ends.
-void generateRoad(TrackRandom& random, float distance, float& frontier, PlateList& plates);
-
-class Track {
-public:
-    // Builds the sheet and its program, the shared plate renderer if there is
-    // none yet, lays the fixed first plate and generates the road to 200
-    // units ahead. Throws Orvo3D::LoggedException.
-    Track();
+    // Builds the sheet and its program and the shared plate renderer if there
+    // is none yet; the road is laid from the seed. Throws
+    // Orvo3D::LoggedException.
+    explicit Track(std::uint32_t seed = kTrackSeed);
     Track(const Track&) = delete;
     Track& operator=(const Track&) = delete;
 
-    // Once per game step with the player's distance; every 50th call over the
-    // whole process culls and extends the road.
-    void update(float newDistance);
-    // Both passes: the nebula sheet, then every plate.
-    void render();
-
-    void cullAndGenerate();
-    void generate();
+    // Either pass: the nebula sheet, then every plate.
+    void render(const RenderContext& context);
 
     GlBuffer vbo;
     GlVertexArray vao;
     std::unique_ptr<Shader> shader;
-    float frontier = kRoadStart;
-    float distance = 0.0f;
-    PlateList plates;
-
-    // Calls of update since the program started; never reset.
-    static std::uint32_t updateCount;
 };

@@ -40,6 +40,16 @@ Status queryValue(std::string_view key, std::string_view name, void* buffer, std
 // left by saves that were killed before they finished are removed first.
 Status setValue(std::string_view key, std::string_view name, const void* data, std::size_t size);
 
+// The same read and atomic replacement for a file `file` (a plain name) in
+// any absolute `folder`, for the game's other per-user files: private (0600),
+// never through a link, a FIFO or a folder in its place.
+Status readFile(const std::string& folder, std::string_view file, void* buffer, std::size_t& size);
+Status replaceFile(const std::string& folder, std::string_view file, const void* data, std::size_t size);
+
+// Creates the missing folders of an absolute path, private (0700); false
+// with errno when that fails or something else than a folder is there.
+bool makePrivateFolders(const std::string& path);
+
 // The file that holds a value (for messages); "" when there is none.
 std::string valuePath(std::string_view key, std::string_view name);
 std::string keyPath(std::string_view key);

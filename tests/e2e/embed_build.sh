@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The game built inside another project (add_subdirectory): tests/embed is a
 # throwaway parent that carries this tree as a subfolder and adds a program
-# of its own. The parent configures and builds; the game library holds no
-# process entry; our tests and build type stay out of the parent's build;
+# of its own, linked through the namespaced vimbrot::game. The parent
+# configures and builds; the game library holds no process entry; our tests,
+# build type and install rules stay out of the parent's build;
 # and the parent's program, started in an empty working directory, finds the
 # embedded data byte for byte.
 # Usage: embed_build.sh <vimbrot executable> <source dir>
@@ -34,6 +35,11 @@ if nm --defined-only "$build/vimbrot/libgame.a" | grep -wE '[TtWw] main$' >/dev/
   fail "libgame.a defines main: the process entry was compiled into the game library"
 fi
 [ ! -e "$build/vimbrot/tests" ] || fail "the game's tests were configured inside the parent project"
+# Nothing of ours is installed or packaged by the parent unless it asks.
+if grep -q 'vimbrot.desktop' "$build/vimbrot/cmake_install.cmake"; then
+  fail "the game added its install rules to the parent project"
+fi
+[ ! -e "$build/CPackConfig.cmake" ] || fail "the game set up packaging in the parent project"
 grep -qx 'CMAKE_BUILD_TYPE:STRING=' "$build/CMakeCache.txt" ||
   fail "the game set the parent's build type: $(grep '^CMAKE_BUILD_TYPE' "$build/CMakeCache.txt")"
 

@@ -1,13 +1,51 @@
 #pragma once
-// A GL fixture for tests of the running game, with the ship fixture's sounds,
-// keys and roads.
+// A GL fixture for tests of the running game: sounds that go to SDL's disk
+// driver, keys pressed and released through the real key callback, and the
+// ship fixture's roads.
 
 #include <gtest/gtest.h>
 
 #include "orvo3d/opengl.h"  // epoxy before GLFW's own GL header
 
+#include <GLFW/glfw3.h>
+
+#include "game/input.h"
+#include "game/plate.h"
+#include "game/track.h"
 #include "logic/ship_fixture.h"
+#include "support/effect_probe.h"
 #include "support/gl_context.h"
+#include "support/sandbox.h"
+
+// Keys as GLFW reports them to the game.
+inline void pressKey(int key) { keyCallback(nullptr, key, 0, GLFW_PRESS, 0); }
+inline void releaseKey(int key) { keyCallback(nullptr, key, 0, GLFW_RELEASE, 0); }
+inline void tapKey(int key) {
+    pressKey(key);
+    releaseKey(key);
+}
+
+// Every key up, no tap pending, taps kept for 3 game updates as the main
+// loop sets it.
+inline void resetInput() {
+    Input::instance() = Input{};
+    Input::instance().releaseFrames = 3;
+}
+
+inline int pendingOf(Action a) { return Input::instance().pending[static_cast<int>(a)]; }
+
+// Sounds on the probe's driver, a clean keyboard and log.
+class ShipTest : public testing::Test {
+protected:
+    void SetUp() override {
+        EffectProbe::useDiskDriver();
+        ASSERT_TRUE(sounds.ready()) << "the disk audio driver did not start";
+        resetInput();
+        writeFile("message.log", "");
+    }
+
+    EffectProbe sounds;
+};
 
 // A GL context for the game's objects, sounds on the probe's driver, a clean
 // keyboard and log. The shared plate renderer goes before its context.

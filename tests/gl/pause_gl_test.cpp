@@ -20,26 +20,27 @@ TEST(GLPause, OnlyAJumpTapResumes) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
     Pause pause;
-    Input& input = Input::instance();
-    input.pending = {};
-    EXPECT_FALSE(pause.update());
+    InputSnapshot none;
+    EXPECT_FALSE(pause.update(none));
 
     for (Action other : {Action::Left, Action::Right, Action::Up, Action::Down, Action::Back, Action::ClearLog}) {
-        input.pending = {};
-        input.pending[index(other)] = 2;
-        input.held[index(Action::Jump)] = true;  // a held key is no tap
-        EXPECT_FALSE(pause.update()) << index(other);
-        EXPECT_EQ(input.pending[index(other)], 2) << "the overlay looks at no other action";
-        input.held[index(Action::Jump)] = false;
+        InputSnapshot step;
+        step.tapped[index(other)] = true;
+        step.held[index(Action::Jump)] = true;  // a held key is no tap
+        EXPECT_FALSE(pause.update(step)) << index(other);
+        EXPECT_TRUE(step.tapped[index(other)]) << "the overlay looks at no other action";
+        EXPECT_EQ(step.taken, InputSnapshot{}.taken) << index(other);
     }
 
-    input.pending = {};
-    input.pending[index(Action::Jump)] = 1;
-    input.pending[index(Action::Back)] = 3;
-    EXPECT_TRUE(pause.update());
-    EXPECT_EQ(input.pending[index(Action::Jump)], 0) << "the tap is used up";
-    EXPECT_EQ(input.pending[index(Action::Back)], 3);
-    EXPECT_FALSE(pause.update()) << "one tap resumes once";
+    InputSnapshot step;
+    step.tapped[index(Action::Jump)] = true;
+    step.tapped[index(Action::Back)] = true;
+    EXPECT_TRUE(pause.update(step));
+    EXPECT_FALSE(step.tapped[index(Action::Jump)]) << "the tap is used up";
+    EXPECT_TRUE(step.taken[index(Action::Jump)]);
+    EXPECT_TRUE(step.tapped[index(Action::Back)]);
+    EXPECT_FALSE(step.taken[index(Action::Back)]);
+    EXPECT_FALSE(pause.update(step)) << "one tap resumes once";
 }
 
 struct Rgb {

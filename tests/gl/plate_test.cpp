@@ -29,7 +29,7 @@ protected:
 
 // Window pixel of a render-space point under the main camera.
 glm::ivec2 toPixel(glm::vec3 p, int width, int height) {
-    glm::vec4 clip = projectionMatrix() * viewMatrix() * glm::vec4(p, 1.0f);
+    glm::vec4 clip = projectionMatrix(RenderPass::Main) * viewMatrix(RenderPass::Main) * glm::vec4(p, 1.0f);
     glm::vec3 ndc = glm::vec3(clip) / clip.w;
     return {static_cast<int>((ndc.x * 0.5f + 0.5f) * static_cast<float>(width)),
             static_cast<int>((ndc.y * 0.5f + 0.5f) * static_cast<float>(height))};
@@ -54,12 +54,10 @@ TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
     // Plates are plain records: making them builds nothing.
     Plate first(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
     ASSERT_EQ(PlateRenderer::instance, nullptr);
-    seedTrackRandom(kTrackSeed);
     auto track = std::make_unique<Track>();
     PlateRenderer* renderer = PlateRenderer::instance;
     ASSERT_NE(renderer, nullptr);
     // A new track (as after a reset) reuses it.
-    seedTrackRandom(kTrackSeed);
     track = std::make_unique<Track>();
     EXPECT_EQ(PlateRenderer::instance, renderer);
     track.reset();
@@ -67,8 +65,8 @@ TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
 
     ASSERT_NE(renderer->shader, nullptr);
     ASSERT_NE(renderer->shadowShader, nullptr);
-    const GLuint textures[] = {renderer->metalTexture, renderer->metalNormalTexture, renderer->buildingTexture,
-                               renderer->buildingNormalTexture};
+    const GLuint textures[] = {renderer->metalTexture.get(), renderer->metalNormalTexture.get(), renderer->buildingTexture.get(),
+                               renderer->buildingNormalTexture.get()};
     EXPECT_EQ(std::set<GLuint>(std::begin(textures), std::end(textures)).size(), 4u);
     for (GLuint texture : textures) {
         glBindTexture(GL_TEXTURE_2D, texture);
@@ -91,7 +89,7 @@ TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
 // coordinate; every triangle counter-clockwise from outside, faces -x, +x,
 // +z, -z, +y, -y, texture coordinates from the two in-face axes.
 TEST_F(GLPlate, CubeBufferHoldsOutwardFacesInOrder) {
-    glBindBuffer(GL_ARRAY_BUFFER, renderer().vbo);
+    glBindBuffer(GL_ARRAY_BUFFER, renderer().vbo.get());
     GLint bytes = 0;
     glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
     ASSERT_EQ(bytes, 1152);
@@ -128,14 +126,13 @@ TEST_F(GLPlate, CubeBufferHoldsOutwardFacesInOrder) {
 // A texture whose image did not decode is a defined 1 x 1 grey, complete
 // with its mipmaps, and a plate drawn with it shows grey lit by its colour.
 TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
-    int width = 0, height = 0;
-    unsigned char* pixels = loadImage("data/missing-texture.jpg", width, height);
-    EXPECT_EQ(pixels, nullptr);
+    const DecodedImage missing = loadImage("data/missing-texture.jpg");
+    EXPECT_EQ(missing.pixels, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
 
     GlTexture placeholder = createGlObject<GlTextureKind>();
-    glBindTexture(GL_TEXTURE_2D, placeholder);
-    uploadRgbTexture(pixels, width, height);
+    glBindTexture(GL_TEXTURE_2D, placeholder.get());
+    uploadRgbTexture(missing.pixels.get(), missing.width, missing.height);
     GLint w = 0, h = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
@@ -160,13 +157,13 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
     for (GLuint loaded : {shared.metalTexture.get(), shared.metalNormalTexture.get(), shared.buildingTexture.get(),
                           shared.buildingNormalTexture.get()}) {
         glBindTexture(GL_TEXTURE_2D, loaded);
-        uploadRgbTexture(pixels, width, height);
+        uploadRgbTexture(missing.pixels.get(), missing.width, missing.height);
     }
     GLuint depth = bindLitDepthMap();
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const Plate* plate : {&road, &block, &pillar}) plate->render(distance);
+    for (const Plate* plate : {&road, &block, &pillar}) renderPlate(*plate, distance, renderContext(RenderPass::Main));
     checkGLError("test", __LINE__);
     ctx.savePng("placeholder-plates.png");
 
@@ -202,9 +199,7 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
         glActiveTexture(unit);
         glBindTexture(GL_TEXTURE_2D, 0);
     }
-    beginShadowPass();
-    block.render(0.0f);
-    endShadowPass();
+    renderPlate(block, 0.0f, renderContext(RenderPass::Shadow));
     for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE2}) {
         glActiveTexture(unit);
         GLint bound = -1;
@@ -217,15 +212,15 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
     EXPECT_TRUE(renderer->shader->uniforms.empty());
 
     // The main pass binds the building textures for a block.
-    block.render(0.0f);
+    renderPlate(block, 0.0f, renderContext(RenderPass::Main));
     glActiveTexture(GL_TEXTURE1);
     GLint colourMap = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &colourMap);
-    EXPECT_EQ(static_cast<GLuint>(colourMap), renderer->buildingTexture);
+    EXPECT_EQ(static_cast<GLuint>(colourMap), renderer->buildingTexture.get());
     glActiveTexture(GL_TEXTURE2);
     GLint normalMap = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &normalMap);
-    EXPECT_EQ(static_cast<GLuint>(normalMap), renderer->buildingNormalTexture);
+    EXPECT_EQ(static_cast<GLuint>(normalMap), renderer->buildingNormalTexture.get());
     // Every uniform the draw uploads exists in the program.
     EXPECT_EQ(readLog(), "");
 }
@@ -238,7 +233,6 @@ TEST_F(GLPlate, FailedBufferCheckLeavesNoRendererBehind) {
     EXPECT_EQ(PlateRenderer::instance, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to init plate: VBO generation"), 1);
 
-    seedTrackRandom(kTrackSeed);
     Track track;
     EXPECT_NE(PlateRenderer::instance, nullptr);
 }

@@ -1,4 +1,4 @@
-// The ship drawn by the real Player in both passes.
+// The ship drawn by the game's view of a real Player in both passes.
 #include "gl/game_fixture.h"
 
 #include <memory>
@@ -7,9 +7,10 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include "game/gameloop.h"
-#include "game/player.h"
+#include "game/ship.h"
 #include "orvo3d/shader.h"
 #include "orvo3d/staticmodel.h"
+#include "sim/player.h"
 
 namespace {
 
@@ -19,10 +20,12 @@ protected:
         GameGlTest::SetUp();
         if (HasFatalFailure()) return;
         player = std::make_unique<Player>();
-        ASSERT_NE(player->model, nullptr);
+        view = std::make_unique<ShipView>();
+        ASSERT_NE(view->model, nullptr);
     }
 
     std::unique_ptr<Player> player;
+    std::unique_ptr<ShipView> view;
 };
 
 struct PoseCase {
@@ -52,7 +55,7 @@ class GLPlayerPose : public GLPlayer, public testing::WithParamInterface<PoseCas
 
 glm::mat4 modelUniform(const Shader& shader) {
     glm::mat4 m(0.0f);
-    glGetUniformfv(shader.program, glGetUniformLocation(shader.program, "model"), &m[0][0]);
+    glGetUniformfv(shader.program.get(), glGetUniformLocation(shader.program.get(), "model"), &m[0][0]);
     return m;
 }
 
@@ -73,12 +76,10 @@ TEST_P(GLPlayerPose, ShipIsPitchedAndYawedByItsMotion) {
     expected = glm::rotate(expected, c.pitch, glm::vec3(1.0f, 0.0f, 0.0f));
     expected = glm::rotate(expected, c.yaw, glm::vec3(0.0f, 1.0f, 0.0f));
 
-    beginShadowPass();
-    player->render();
-    endShadowPass();
-    player->render();
-    const glm::mat4 shadow = modelUniform(*player->model->shadowShader);
-    const glm::mat4 lit = modelUniform(*player->model->staticShader);
+    view->render(*player, renderContext(RenderPass::Shadow));
+    view->render(*player, renderContext(RenderPass::Main));
+    const glm::mat4 shadow = modelUniform(*view->model->shadowShader);
+    const glm::mat4 lit = modelUniform(*view->model->staticShader);
     for (int col = 0; col < 4; ++col) {
         for (int row = 0; row < 4; ++row) {
             EXPECT_NEAR(lit[col][row], expected[col][row], 1e-5f) << col << "," << row;

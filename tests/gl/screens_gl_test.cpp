@@ -15,8 +15,8 @@
 #include "game/gameover.h"
 #include "game/highscore.h"
 #include "game/menu.h"
-#include "game/player.h"
 #include "gl/frame.h"
+#include "sim/player.h"
 
 namespace {
 

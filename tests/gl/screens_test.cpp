@@ -14,8 +14,8 @@
 #include "game/gameover.h"
 #include "game/mainloop.h"
 #include "game/menu.h"
-#include "game/player.h"
 #include "game/track.h"
+#include "sim/player.h"
 
 namespace {
 

@@ -16,15 +16,12 @@ namespace {
 
 class GLTrack : public RoadGlTest {};
 
-std::unique_ptr<Track> newSeededTrack() {
-    seedTrackRandom(kTrackSeed);
-    return std::make_unique<Track>();
-}
+std::unique_ptr<Track> newSeededTrack() { return std::make_unique<Track>(); }
 
 }  // namespace
 
 // A new Track builds the plates' renderer and lays exactly the road of the
-// road functions, drawing from the process-wide generator.
+// road functions, drawing from its own generator seeded with the game's seed.
 TEST_F(GLTrack, LaysTheRoadOfTheRoadFunctions) {
     ASSERT_EQ(PlateRenderer::instance, nullptr);
     auto track = newSeededTrack();
@@ -37,7 +34,7 @@ TEST_F(GLTrack, LaysTheRoadOfTheRoadFunctions) {
     layFirstPlate(plates);
     generateRoad(random, 0.0f, frontier, plates);
     EXPECT_EQ(track->frontier, frontier);
-    EXPECT_EQ(trackRandom().state, random.state);
+    EXPECT_EQ(track->random.state, random.state);
     std::vector<PlateValues> expected = snapshot(plates);
     std::vector<PlateValues> laid = snapshot(track->plates);
     ASSERT_EQ(laid.size(), expected.size());
@@ -91,9 +88,28 @@ TEST_F(GLTrack, CullAndGenerateRunsOnEvery50thUpdateOfTheProcess) {
     }
 }
 
+// Each road seeds and draws from a generator of its own: draws from one road
+// leave the next road as every road begins.
+TEST_F(GLTrack, EachTrackDrawsFromItsOwnGenerator) {
+    auto first = newSeededTrack();
+    for (int i = 0; i < 7; ++i) first->random.next();
+    const std::uint32_t firstState = first->random.state;
+    auto second = newSeededTrack();
+    EXPECT_EQ(first->random.state, firstState);
+
+    TrackRandom fresh;
+    fresh.seed(kTrackSeed);
+    PlateList expected;
+    float frontier = kRoadStart;
+    layFirstPlate(expected);
+    generateRoad(fresh, 0.0f, frontier, expected);
+    EXPECT_EQ(second->random.state, fresh.state);
+    EXPECT_EQ(snapshot(second->plates), snapshot(expected));
+    EXPECT_EQ(second->frontier, frontier);
+}
+
 TEST_F(GLTrack, FailedBufferCheckThrowsAndTheNextTrackWorks) {
     glEnable(0xFFFF);  // leaves GL_INVALID_ENUM pending
-    seedTrackRandom(kTrackSeed);
     EXPECT_THROW(Track(), Orvo3D::LoggedException);
     EXPECT_EQ(countOf(readLog(), "Failed to init track: VBO generation"), 1);
 

@@ -3,7 +3,7 @@
 
 #include <glm/glm.hpp>
 
-#include "game/plate.h"
+#include "sim/plate.h"
 
 namespace {
 

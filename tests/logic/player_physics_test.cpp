@@ -1,47 +1,31 @@
-// The ship's physics driven the way the game drives it: keys through the
-// key callback, Player::update at the main loop's frame time, on the road a
-// new track lays (or one laid by hand), with the effects counted as the
-// mixer starts them. No GL: the ship flies without a model.
+// The ship's physics as a step function: (state, input) in, (state, events)
+// out, at the main loop's frame time, on the road a new track lays (or one
+// laid by hand).
 #include "logic/ship_fixture.h"
 
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "game/highscore.h"
-#include "game/player.h"
-#include "game/track.h"
-#include "orvo3d/staticmodel.h"
-#include "platform/userstore.h"
-
 namespace {
 
-const char* const kJump = "data/jump.wav";
-const char* const kCrash = "data/crash.wav";
-const char* const kFallOff = "data/falloff.wav";
-
-class ShipPhysics : public ShipTest {
+class ShipPhysics : public testing::Test {
 protected:
     void SetUp() override {
-        ShipTest::SetUp();
-        if (HasFatalFailure()) return;
         // The road of a new track.
         TrackRandom random;
         random.seed(kTrackSeed);
         float frontier = kRoadStart;
         layFirstPlate(road);
         generateRoad(random, 0.0f, frontier, road);
-        player = std::make_unique<Player>(nullptr);
+        player = std::make_unique<Player>();
     }
 
-    // One update with the effects it starts counted afresh.
+    // One update with the held input; its events are kept in `events`.
     bool step(float dt) {
-        sounds.clear();
-        return player->update(dt, road);
+        events = player->update(dt, input, road);
+        return !runEnded(events);
     }
 
     // From the reset height down onto the plate below, until the ship has
@@ -56,6 +40,8 @@ protected:
 
     PlateList road;
     std::unique_ptr<Player> player;
+    InputSnapshot input;
+    Events events;
 };
 
 class ShipPhysicsAtFrameTime : public ShipPhysics, public testing::WithParamInterface<float> {};
@@ -76,10 +62,17 @@ TEST_P(ShipPhysicsAtFrameTime, RestsOnTheFirstPlateAtItsHeight) {
     const int updates = static_cast<int>(2.0f / dt);
     int landings = 0;
     int firstLanding = -1;
+    int landedEvents = 0;
     for (int i = 0; i < updates; ++i) {
         ASSERT_TRUE(step(dt));
+        // Touching down is reported once; resting re-landings are not.
+        if (countOf(events, EventKind::Landed) == 1) {
+            EXPECT_EQ(firstLanding, -1) << i;
+            EXPECT_EQ(player->verticalSpeed, 0.0f) << i;
+        }
+        landedEvents += countOf(events, EventKind::Landed);
         EXPECT_FALSE(player->fallen) << i;
-        EXPECT_EQ(sounds.playing(kFallOff), 0) << i;
+        EXPECT_EQ(countOf(events, EventKind::FellOff), 0) << i;
         if (player->verticalSpeed == 0.0f) {
             EXPECT_NEAR(player->y, kRestY, 1e-6) << i;
             EXPECT_FALSE(player->inAir);
@@ -93,6 +86,7 @@ TEST_P(ShipPhysicsAtFrameTime, RestsOnTheFirstPlateAtItsHeight) {
     }
     ASSERT_GE(firstLanding, 0);
     EXPECT_LT(firstLanding, 15);
+    EXPECT_EQ(landedEvents, 1);
     // Resting alternates: landed, sunk by a step, landed again.
     EXPECT_EQ(landings, (updates - firstLanding + 1) / 2);
     EXPECT_EQ(player->x, 0.0f);
@@ -111,18 +105,18 @@ TEST_P(ShipPhysicsAtFrameTime, JumpFromRestPeaksWhereTheStepsTakeIt) {
     ASSERT_EQ(player->verticalSpeed, 0.0f);
     const float restY = player->y;
 
-    pressKey(GLFW_KEY_SPACE);
+    input = holding({Action::Jump});
     ASSERT_TRUE(step(dt));
-    EXPECT_EQ(sounds.playing(kJump), 1);
+    EXPECT_EQ(countOf(events, EventKind::Jumped), 1);
     EXPECT_TRUE(player->inAir);
     EXPECT_NEAR(player->verticalSpeed, 20.0 - 80.0 * dt, 1e-4);
-    releaseKey(GLFW_KEY_SPACE);
+    input = {};
 
     double peak = player->y;
     int updates = 1;
     while (player->inAir && updates < 200) {
         ASSERT_TRUE(step(dt));
-        EXPECT_EQ(sounds.playing(kJump), 0) << "released: no second jump";
+        EXPECT_EQ(countOf(events, EventKind::Jumped), 0) << "released: no second jump";
         peak = std::max(peak, static_cast<double>(player->y));
         ++updates;
     }
@@ -146,20 +140,19 @@ TEST_P(ShipPhysicsAtFrameTime, HeldJumpFiresOnlyAtZeroVerticalSpeed) {
     for (int phase = 0; phase < 2; ++phase) {
         SCOPED_TRACE(phase == 0 ? "held at a landed update" : "held at a sunk update");
         player->reset();
-        resetInput();
         settle(dt);
         ASSERT_FALSE(HasFatalFailure());
         if (phase == 1) {
             ASSERT_TRUE(step(dt));
             ASSERT_NE(player->verticalSpeed, 0.0f);
         }
-        pressKey(GLFW_KEY_J);
+        input = holding({Action::Jump});
         int jumps = 0;
         int waited = 0;
         while (jumps == 0 && waited < 5) {
             const bool resting = player->verticalSpeed == 0.0f;
             ASSERT_TRUE(step(dt));
-            jumps = sounds.playing(kJump);
+            jumps = countOf(events, EventKind::Jumped);
             EXPECT_EQ(jumps == 1, resting) << "update " << waited;
             ++waited;
         }
@@ -172,7 +165,7 @@ TEST_P(ShipPhysicsAtFrameTime, HeldJumpFiresOnlyAtZeroVerticalSpeed) {
             const float before = player->verticalSpeed;
             ASSERT_TRUE(step(dt));
             if (!player->inAir) break;
-            EXPECT_EQ(sounds.playing(kJump), 0) << "in the air, update " << airborne;
+            EXPECT_EQ(countOf(events, EventKind::Jumped), 0) << "in the air, update " << airborne;
             EXPECT_TRUE(player->verticalSpeed < before || player->verticalSpeed == -14.0f) << airborne;
             ++airborne;
         }
@@ -180,8 +173,8 @@ TEST_P(ShipPhysicsAtFrameTime, HeldJumpFiresOnlyAtZeroVerticalSpeed) {
         EXPECT_GT(airborne, 10);
         // Landed with speed 0: the next update jumps again.
         ASSERT_TRUE(step(dt));
-        EXPECT_EQ(sounds.playing(kJump), 1);
-        releaseKey(GLFW_KEY_J);
+        EXPECT_EQ(countOf(events, EventKind::Jumped), 1);
+        input = {};
     }
 }
 
@@ -189,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, ShipPhysicsAtFrameTime, testing::Values(kFrameDt
 
 struct SideCase {
     const char* name;
-    int key;
+    Action action;
     PlateShape wall;
     float expectedX;  // the wall's centre -/+ (half its width + 0.5 + 0.03)
     int steering;
@@ -198,10 +191,10 @@ struct SideCase {
 void PrintTo(const SideCase& c, std::ostream* os) { *os << c.name; }
 
 const SideCase kSideCases[] = {
-    {"RightIntoABlock", GLFW_KEY_RIGHT, blockPlate(2.5f, 0.0f, 1.0f, 300.0f), 2.5f - (0.5f + 0.5f + 0.03f), 2},
-    {"LeftIntoABlock", GLFW_KEY_A, blockPlate(-3.0f, 0.0f, 2.0f, 300.0f), -3.0f + (1.0f + 0.5f + 0.03f), 1},
+    {"RightIntoABlock", Action::Right, blockPlate(2.5f, 0.0f, 1.0f, 300.0f), 2.5f - (0.5f + 0.5f + 0.03f), 2},
+    {"LeftIntoABlock", Action::Left, blockPlate(-3.0f, 0.0f, 2.0f, 300.0f), -3.0f + (1.0f + 0.5f + 0.03f), 1},
     {"RightIntoARaisedFloor",
-     GLFW_KEY_D,
+     Action::Right,
      {{1.75f, 0.0f, 0.0f}, {0.5f, 1.0f, 300.0f}, true, false},
      1.75f - (0.25f + 0.5f + 0.03f),
      2},
@@ -215,7 +208,7 @@ TEST_P(ShipPhysicsSide, SteeringIntoASideFaceStopsAtTheOffset) {
     settle(kFrameDt);
     ASSERT_FALSE(HasFatalFailure());
 
-    pressKey(c.key);
+    input = holding({c.action});
     std::vector<float> xs;
     for (int i = 0; i < 90; ++i) {
         ASSERT_TRUE(step(kFrameDt));
@@ -228,10 +221,10 @@ TEST_P(ShipPhysicsSide, SteeringIntoASideFaceStopsAtTheOffset) {
     for (std::size_t i = 60; i < xs.size(); ++i) EXPECT_EQ(xs[i], xs.back()) << i;
     EXPECT_FALSE(player->crashed);
     EXPECT_FALSE(player->fallen);
-    EXPECT_EQ(sounds.playing(kCrash), 0);
+    EXPECT_EQ(countOf(events, EventKind::Crashed), 0);
 
     // Letting go: no lateral move, no side contact, the ship stays there.
-    releaseKey(c.key);
+    input = {};
     ASSERT_TRUE(step(kFrameDt));
     EXPECT_EQ(player->steering, 0);
     EXPECT_EQ(player->x, xs.back());
@@ -269,24 +262,24 @@ TEST_P(ShipPhysicsFront, NearFaceCrashesAndTheRunEnds30UpdatesLater) {
     while (!player->crashed && updates < 300) {
         ASSERT_TRUE(step(kFrameDt));
         if (!player->crashed) {
-            EXPECT_EQ(sounds.playing(kCrash), 0);
+            EXPECT_EQ(countOf(events, EventKind::Crashed), 0);
         }
         ++updates;
     }
     ASSERT_TRUE(player->crashed);
-    EXPECT_EQ(sounds.playing(kCrash), 1);
+    EXPECT_EQ(events, Events{{EventKind::Crashed}});
     EXPECT_NEAR(player->z, c.nearFace - 0.75f - 0.01f, 1e-5);
     const glm::vec3 frozen{player->x, player->y, player->z};
 
-    pressKey(GLFW_KEY_LEFT);  // a crashed ship takes no input
-    pressKey(GLFW_KEY_SPACE);
+    input = holding({Action::Left, Action::Jump});  // a crashed ship takes no input
     for (int i = 1; i < 30; ++i) {
         ASSERT_TRUE(step(kFrameDt)) << "update " << i << " after the crash";
         EXPECT_EQ(glm::vec3(player->x, player->y, player->z), frozen) << i;
-        EXPECT_EQ(sounds.playing(kCrash) + sounds.playing(kJump), 0) << i;
+        EXPECT_EQ(events, Events{}) << i;
     }
     EXPECT_FALSE(step(kFrameDt)) << "the 30th update after the crash ends the run";
-    EXPECT_EQ(sounds.playing(kCrash), 0) << "the crash was heard when it happened";
+    EXPECT_EQ(events, (Events{{EventKind::RunEnded, static_cast<std::int64_t>(frozen.z)}}))
+        << "the crash was reported when it happened";
     EXPECT_EQ(glm::vec3(player->x, player->y, player->z), frozen);
     EXPECT_EQ(player->score(), static_cast<std::int64_t>(frozen.z));
 }
@@ -315,7 +308,7 @@ TEST_F(ShipPhysics, FloorPlateNearFaceNeitherStopsNorCrashes) {
         EXPECT_GT(player->z, lastZ) << "the face must not hold the ship back, update " << i;
         lastZ = player->z;
         if (frontBefore < nearFace && player->z + 0.75f >= nearFace && bottomBefore < top) sunkAtTheFace = true;
-        EXPECT_EQ(sounds.playing(kCrash), 0) << i;
+        EXPECT_EQ(countOf(events, EventKind::Crashed), 0) << i;
     }
     ASSERT_TRUE(sunkAtTheFace) << "the fixture must bring the ship to the face below the plate's top";
     EXPECT_FALSE(player->crashed);
@@ -343,20 +336,21 @@ TEST_P(ShipPhysicsAtFrameTime, FallingOffPlaysOnceAndBelowMinus10EndsTheRun) {
         const double yBefore = player->y;
         ended = !step(dt);
         ++updates;
-        fallOffs += sounds.playing(kFallOff);
-        if (sounds.playing(kFallOff) == 1) {
+        fallOffs += countOf(events, EventKind::FellOff);
+        if (countOf(events, EventKind::FellOff) == 1) {
             EXPECT_GE(yBefore, -0.2);
             EXPECT_LT(player->y, -0.2);
             EXPECT_TRUE(player->fallen);
         }
         if (!ended) {
             EXPECT_GE(player->y, -10.0f) << "the run goes on only above -10";
-            EXPECT_EQ(sounds.playing(kCrash), 0);
+            EXPECT_EQ(countOf(events, EventKind::Lost), 0);
         }
     }
     ASSERT_TRUE(ended);
     EXPECT_LT(player->y, -10.0f);
-    EXPECT_EQ(sounds.playing(kCrash), 1) << "the crash sounds in the update that ends the run";
+    EXPECT_EQ(events, (Events{{EventKind::Lost}, {EventKind::RunEnded, player->score()}}))
+        << "the fall out of the world ends the run in the same update";
     EXPECT_EQ(fallOffs, 1);
     EXPECT_TRUE(player->fallen);
     EXPECT_FALSE(player->crashed);
@@ -375,64 +369,160 @@ TEST_F(ShipPhysics, WithoutPlatesTheShipSimplyFalls) {
     EXPECT_LT(player->y, 0.01f);
 }
 
-// The stored best as the original store wrote it, padded so that a fresh
-// save of the same number gives different bytes.
-void storePaddedBest(const char* digits) {
-    std::string plain = std::string("VIMBROT_DATA_STRUCT_FOR_HIGHSCORE::::") + digits;
-    char* hex = HighScore::encryptToHex(plain.c_str());
-    ASSERT_NE(hex, nullptr);
-    ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
-    ASSERT_EQ(UserStore::createKey("Orvo", "Vimbrot"), UserStore::Status::Ok);
-    ASSERT_EQ(UserStore::setValue("Orvo/Vimbrot", "Data", hex, std::strlen(hex) + 1), UserStore::Status::Ok);
-    std::free(hex);
-}
 
-std::string storedBytes() { return readFile(std::filesystem::path(UserStore::rootFolder()) / "Orvo/Vimbrot/data"); }
-
-struct SaveCase {
+// One step as a table: a state and an input in, a state and events out.
+struct StepCase {
     const char* name;
-    float z;
-    std::int64_t expectedBest;
-    bool saves;
+    Player before;
+    InputSnapshot input;
+    std::vector<PlateShape> road;
+    Player after;  // every field compared
+    Events events;
 };
 
-void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
 
-const SaveCase kSaveCases[] = {
-    {"Lower", 511.9f, 512, false},
-    {"Equal", 512.5f, 512, false},
-    {"Greater", 513.25f, 513, true},
-};
-
-class ShipPhysicsSave : public ShipPhysics, public testing::WithParamInterface<SaveCase> {};
-
-TEST_P(ShipPhysicsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
-    const SaveCase& c = GetParam();
-    storePaddedBest("000512");
-    ASSERT_FALSE(HasFatalFailure());
-    ASSERT_EQ(HighScore::load(), 512);
-    const std::string before = storedBytes();
-    ASSERT_FALSE(before.empty());
-
-    player->reset();
-    EXPECT_EQ(player->best, 512);
-    layRoad(road, {});
-    // The last update of a fall: just above -10 at terminal speed.
-    player->y = -9.99f;
-    player->verticalSpeed = -14.0f;
-    player->z = c.z;
-    ASSERT_FALSE(step(kFrameDt));
-    EXPECT_EQ(player->score(), static_cast<std::int64_t>(c.z));
-    EXPECT_EQ(player->best, 512) << "the stored value as read at the end of the run";
-    EXPECT_EQ(HighScore::load(), c.expectedBest);
-    if (c.saves) {
-        EXPECT_NE(storedBytes(), before);
-    } else {
-        EXPECT_EQ(storedBytes(), before) << "nothing may be written";
-    }
+Player shipAt(float x, float y, float z, float speed, float verticalSpeed, bool inAir) {
+    Player ship(77);
+    ship.x = x;
+    ship.y = y;
+    ship.z = z;
+    ship.speed = speed;
+    ship.verticalSpeed = verticalSpeed;
+    ship.inAir = inAir;
+    return ship;
 }
 
-INSTANTIATE_TEST_SUITE_P(Scores, ShipPhysicsSave, testing::ValuesIn(kSaveCases),
-                         [](const testing::TestParamInfo<SaveCase>& info) { return std::string(info.param.name); });
+Player with(Player ship, void (*change)(Player&)) {
+    change(ship);
+    return ship;
+}
+
+constexpr float kDt = 0.02f;  // 1/50 s: the products below stay short
+const PlateShape kLongFloor = floorPlate(0.0f, 0.0f, 3.0f, 100.0f);
+
+const StepCase kStepCases[] = {
+    {"HeldJumpAtRestJumps",
+     shipAt(0.0f, -0.035f, 0.0f, 10.0f, 0.0f, false),
+     holding({Action::Jump}),
+     {kLongFloor},
+     with(shipAt(0.0f, -0.035f + kDt * 20.0f, kDt * 10.08f, 10.08f, 20.0f - kDt * 80.0f, true),
+          [](Player& p) { p.time = kDt; }),
+     {{EventKind::Jumped}}},
+    {"LaterOfLeftAndRightSteers",
+     shipAt(0.0f, 3.0f, 0.0f, 0.0f, 0.0f, true),
+     holding({Action::Left, Action::Right}),
+     {},
+     with(shipAt(5.0f * kDt, 3.0f, 2.0f * kDt * kDt, 2.0f * kDt, -80.0f * kDt, true),
+          [](Player& p) {
+              p.time = kDt;
+              p.steering = 2;
+          }),
+     {}},
+    {"RightThenLeftSteersLeft",
+     shipAt(0.0f, 3.0f, 0.0f, 0.0f, 0.0f, true),
+     holding({Action::Right, Action::Left}),
+     {},
+     with(shipAt(-5.0f * kDt, 3.0f, 2.0f * kDt * kDt, 2.0f * kDt, -80.0f * kDt, true),
+          [](Player& p) {
+              p.time = kDt;
+              p.steering = 1;
+          }),
+     {}},
+    {"FallingOntoATopLands",
+     shipAt(0.0f, 0.0f, 0.0f, 0.0f, -10.0f, true),
+     {},
+     {kLongFloor},
+     with(shipAt(0.0f, -0.035f, 2.0f * kDt * kDt, 2.0f * kDt, 0.0f, false), [](Player& p) { p.time = kDt; }),
+     {{EventKind::Landed}}},
+    {"IntoABlockCrashes",
+     shipAt(0.0f, -0.035f, 10.0f, 40.0f, 0.0f, false),
+     {},
+     {kLongFloor, blockPlate(0.0f, 12.0f, 2.0f, 1.0f)},
+     with(shipAt(0.0f, -0.035f, 12.0f - 0.5f - 0.75f - 0.01f, 40.0f, -80.0f * kDt, false),
+          [](Player& p) {
+              p.time = kDt;
+              p.crashed = true;
+          }),
+     {{EventKind::Crashed}}},
+    {"CrashedShipIsFrozenAndTakesNoInput",
+     with(shipAt(1.0f, 2.0f, 30.5f, 40.0f, 3.0f, true), [](Player& p) {
+         p.crashed = true;
+         p.crashFrames = 5;
+     }),
+     holding({Action::Left, Action::Jump}),
+     {},
+     with(shipAt(1.0f, 2.0f, 30.5f, 40.0f, 3.0f, true),
+          [](Player& p) {
+              p.crashed = true;
+              p.crashFrames = 4;
+              p.time = kDt;
+          }),
+     {}},
+    {"LastCrashedStepEndsTheRunWithTheScore",
+     with(shipAt(1.0f, 2.0f, 30.5f, 40.0f, 3.0f, true), [](Player& p) {
+         p.crashed = true;
+         p.crashFrames = 1;
+     }),
+     {},
+     {},
+     with(shipAt(1.0f, 2.0f, 30.5f, 40.0f, 3.0f, true),
+          [](Player& p) {
+              p.crashed = true;
+              p.crashFrames = 0;
+              p.time = kDt;
+          }),
+     {{EventKind::RunEnded, 30}}},
+    {"DroppingBelowTheRoadFallsOff",
+     shipAt(0.0f, -0.1f, 50.0f, 40.0f, -10.0f, true),
+     {},
+     {},
+     with(shipAt(0.0f, -0.1f - 10.0f * kDt, 50.0f + 40.0f * kDt, 40.0f, -10.0f - 80.0f * kDt, true),
+          [](Player& p) {
+              p.time = kDt;
+              p.fallen = true;
+          }),
+     {{EventKind::FellOff}}},
+    {"BelowMinus10TheRunEnds",
+     with(shipAt(0.0f, -9.9f, 99.5f, 0.0f, -14.0f, true), [](Player& p) { p.fallen = true; }),
+     {},
+     {},
+     with(shipAt(0.0f, -9.9f - 14.0f * kDt, 99.5f + 2.0f * kDt * kDt, 2.0f * kDt, -14.0f, true),
+          [](Player& p) {
+              p.time = kDt;
+              p.fallen = true;
+          }),
+     {{EventKind::Lost}, {EventKind::RunEnded, 99}}},
+};
+
+class ShipStep : public testing::TestWithParam<StepCase> {};
+
+TEST_P(ShipStep, StateAndInputGiveStateAndEvents) {
+    const StepCase& c = GetParam();
+    PlateList road;
+    for (const PlateShape& s : c.road) {
+        road.push_back(std::make_unique<Plate>(s.position.x, s.position.y, s.position.z, s.size.x, s.size.y, s.size.z,
+                                               s.isFloor, s.isPillar));
+    }
+    Player ship = c.before;
+    const Events events = ship.update(kDt, c.input, road);
+    EXPECT_EQ(events, c.events);
+    const Player& e = c.after;
+    EXPECT_NEAR(ship.x, e.x, 1e-5f);
+    EXPECT_NEAR(ship.y, e.y, 1e-5f);
+    EXPECT_NEAR(ship.z, e.z, 1e-5f);
+    EXPECT_NEAR(ship.speed, e.speed, 1e-5f);
+    EXPECT_NEAR(ship.verticalSpeed, e.verticalSpeed, 1e-5f);
+    EXPECT_EQ(ship.time, e.time);
+    EXPECT_EQ(ship.inAir, e.inAir);
+    EXPECT_EQ(ship.fallen, e.fallen);
+    EXPECT_EQ(ship.crashed, e.crashed);
+    EXPECT_EQ(ship.crashFrames, e.crashFrames);
+    EXPECT_EQ(ship.steering, e.steering);
+    EXPECT_EQ(ship.best, 77) << "the step never touches the stored best";
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, ShipStep, testing::ValuesIn(kStepCases),
+                         [](const testing::TestParamInfo<StepCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

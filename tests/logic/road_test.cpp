@@ -1,5 +1,5 @@
-// The road's generation and culling as plain logic: the same functions the
-// Track runs, here without a GL context.
+// The road's generation and culling: the simulation's road, which the Track
+// only gives a look, with no GL context.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,43 +7,26 @@
 #include <memory>
 #include <vector>
 
-#include "game/plate.h"
-#include "game/track.h"
 #include "logic/road_values.h"
-#include "support/sandbox.h"
+#include "sim/plate.h"
+#include "sim/road.h"
 
 namespace {
 
 const char* kindName(Kind kind) { return kind == Kind::Floor ? "floor" : kind == Kind::Block ? "block" : "pillar"; }
 
-// The road as a new Track lays it, without the Track's GL objects: the
-// fixed first plate, then generation to 200 units ahead of distance 0.
-struct Road {
-    TrackRandom random;
-    float frontier = kRoadStart;
-    float distance = 0.0f;
-    PlateList plates;
+// The road as a new Track lays it: the road of the simulation, seeded with
+// the game's seed, without the Track's look.
+std::unique_ptr<Road> newSeededTrack() { return std::make_unique<Road>(kTrackSeed); }
 
-    // The cull and generation of every 50th update, at the stored distance.
-    void cullAndGenerate() {
-        cullRoad(distance, plates);
-        generateRoad(random, distance, frontier, plates);
-    }
-    // The next road from the same generator, without a reseed.
-    void restart() {
-        plates.clear();
-        frontier = kRoadStart;
-        distance = 0.0f;
-        layFirstPlate(plates);
-        cullAndGenerate();
-    }
-};
-
-std::unique_ptr<Road> newSeededTrack() {
-    auto road = std::make_unique<Road>();
-    road->random.seed(kTrackSeed);
-    road->restart();
-    return road;
+// The road laid again from the fixed first plate, drawing on from the same
+// generator without a reseed.
+void relayWithoutReseed(Road& road) {
+    road.plates.clear();
+    road.frontier = kRoadStart;
+    road.distance = 0.0f;
+    layFirstPlate(road.plates);
+    road.cullAndGenerate();
 }
 
 // "Rounded to 4 decimals": within half a unit of the fourth decimal.
@@ -112,7 +95,7 @@ TEST(Road, ReseededTracksAreIdenticalAndTheSeedMatters) {
         EXPECT_EQ(a[i].size, b[i].size);
     }
     // Without the reseed the generator goes on and the road differs.
-    second->restart();
+    relayWithoutReseed(*second);
     std::vector<PlateValues> c = snapshot(second->plates);
     bool differs = c.size() != a.size();
     for (std::size_t i = 1; !differs && i < c.size(); ++i) differs = c[i].position != a[i].position;

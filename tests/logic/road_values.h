@@ -5,8 +5,8 @@
 
 #include <glm/glm.hpp>
 
-#include "game/plate.h"
-#include "game/track.h"
+#include "sim/plate.h"
+#include "sim/road.h"
 
 enum class Kind { Floor, Block, Pillar };
 
@@ -19,6 +19,7 @@ struct PlateValues {
     Kind kind;
     glm::vec3 position;
     glm::vec3 size;
+    bool operator==(const PlateValues&) const = default;
 };
 
 inline std::vector<PlateValues> snapshot(const PlateList& plates) {

@@ -1,24 +1,17 @@
 #pragma once
-// Shared pieces for tests of the ship and the road without GL: sounds that go
-// to SDL's disk driver, keys pressed and released through the real key
-// callback, roads laid by hand, and a probe of the effects the mixer starts.
+// Shared pieces for tests of the ship and the road: the input of a step as a
+// plain value, the events a step reports, and roads laid by hand. Nothing
+// here needs a display, a sound device or a HOME.
 
 #include <gtest/gtest.h>
 
-#include "orvo3d/opengl.h"  // epoxy before GLFW's own GL header
-
-#include <GLFW/glfw3.h>
-#include <SDL2/SDL_mixer.h>
-
-#include <cstdlib>
+#include <algorithm>
 #include <initializer_list>
 #include <memory>
 
-#include "game/input.h"
-#include "game/plate.h"
-#include "game/track.h"
-#include "orvo3d/sound.h"
-#include "support/sandbox.h"
+#include "sim/input.h"
+#include "sim/player.h"
+#include "sim/road.h"
 
 // The main loop's frame period (1/60 s + 1 ms) and its clamp after a stall.
 constexpr float kFrameDt = 0.0176667f;
@@ -28,50 +21,22 @@ constexpr float kSlowDt = 1.0f / 30.0f;
 // -0.535): half the ship's height and the 0.01 gap above the top.
 constexpr double kRestY = -0.035;
 
-// Sounds the mixer has started. The disk driver is told to wait minutes
-// between buffers, so a started effect stays on its channel until clear();
-// counting the channels that hold a clip therefore counts its plays.
-class EffectProbe {
-public:
-    // Before the first use of Sound in the process.
-    static void useDiskDriver() {
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", (sandboxDirectory() / "mixed.raw").c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "600000", 1);
+// A step's input with these actions held. When both Left and Right are held,
+// the one listed later went down later.
+inline InputSnapshot holding(std::initializer_list<Action> actions) {
+    InputSnapshot input;
+    for (Action a : actions) {
+        input.held[InputSnapshot::index(a)] = true;
+        if (a == Action::Left || a == Action::Right) input.laterOfLeftRight = a;
     }
-
-    bool ready() const { return Sound::instance().engine != nullptr; }
-
-    void clear() const { Mix_HaltChannel(-1); }
-
-    // Channels now playing the clip of `path`.
-    int playing(const char* path) const {
-        Mix_Chunk* chunk = Sound::instance().load(path).chunk.get();
-        if (chunk == nullptr) return -1;
-        int count = 0;
-        for (int channel = 0; channel < Mix_AllocateChannels(-1); ++channel) {
-            count += Mix_Playing(channel) != 0 && Mix_GetChunk(channel) == chunk;
-        }
-        return count;
-    }
-};
-
-// Keys as GLFW reports them to the game.
-inline void pressKey(int key) { keyCallback(nullptr, key, 0, GLFW_PRESS, 0); }
-inline void releaseKey(int key) { keyCallback(nullptr, key, 0, GLFW_RELEASE, 0); }
-inline void tapKey(int key) {
-    pressKey(key);
-    releaseKey(key);
+    return input;
 }
 
-// Every key up, no tap pending, taps kept for 3 game updates as the main
-// loop sets it.
-inline void resetInput() {
-    Input::instance() = Input{};
-    Input::instance().releaseFrames = 3;
+// How many events of this kind a step reported.
+inline int countOf(const Events& events, EventKind kind) {
+    return static_cast<int>(
+        std::count_if(events.begin(), events.end(), [kind](const Event& e) { return e.kind == kind; }));
 }
-
-inline int pendingOf(Action a) { return Input::instance().pending[static_cast<int>(a)]; }
 
 struct PlateShape {
     glm::vec3 position;
@@ -99,16 +64,3 @@ inline void layRoad(PlateList& plates, std::initializer_list<PlateShape> shapes)
                                                  s.size.z, s.isFloor, s.isPillar));
     }
 }
-
-// Sounds on the probe's driver, a clean keyboard and log; no GL context.
-class ShipTest : public testing::Test {
-protected:
-    void SetUp() override {
-        EffectProbe::useDiskDriver();
-        ASSERT_TRUE(sounds.ready()) << "the disk audio driver did not start";
-        resetInput();
-        writeFile("message.log", "");
-    }
-
-    EffectProbe sounds;
-};

@@ -4,7 +4,7 @@
 
 #include <glm/glm.hpp>
 
-#include "game/gameloop.h"
+#include "game/camera.h"
 
 namespace {
 
@@ -65,42 +65,40 @@ TEST(Camera, FixedPositionsOfCameraAndLight) {
 }
 
 TEST(Camera, MainPassMatrices) {
-    ASSERT_FALSE(isShadowPass());
-    expectMatrixNear(projectionMatrix(), mainProjection(), 1e-6f);
-    EXPECT_NEAR(projectionMatrix()[2][2], -1.001001f, 1e-6f);
-    EXPECT_NEAR(projectionMatrix()[3][2], -0.1001001f, 1e-7f);
-    expectLooksAt(viewMatrix(), {0.0f, 3.0f, 8.0f}, {0.0f, -0.5f, 0.0f});
+    expectMatrixNear(projectionMatrix(RenderPass::Main), mainProjection(), 1e-6f);
+    EXPECT_NEAR(projectionMatrix(RenderPass::Main)[2][2], -1.001001f, 1e-6f);
+    EXPECT_NEAR(projectionMatrix(RenderPass::Main)[3][2], -0.1001001f, 1e-7f);
+    expectLooksAt(viewMatrix(RenderPass::Main), {0.0f, 3.0f, 8.0f}, {0.0f, -0.5f, 0.0f});
 }
 
-TEST(Camera, ShadowPassSwitchesToTheLightCamera) {
-    beginShadowPass();
-    EXPECT_TRUE(isShadowPass());
-    expectMatrixNear(projectionMatrix(), shadowProjection(), 1e-7f);
-    expectLooksAt(viewMatrix(), {45.0f, 54.0f, 21.0f}, {0.0f, -0.5f, -20.0f});
-    glm::mat4 shadowView = viewMatrix();
-    endShadowPass();
-    EXPECT_FALSE(isShadowPass());
-    // Back on the main camera after the pass.
-    expectMatrixNear(projectionMatrix(), mainProjection(), 1e-6f);
-    EXPECT_NE(viewMatrix(), shadowView);
+TEST(Camera, ShadowPassLooksFromTheLight) {
+    expectMatrixNear(projectionMatrix(RenderPass::Shadow), shadowProjection(), 1e-7f);
+    expectLooksAt(viewMatrix(RenderPass::Shadow), {45.0f, 54.0f, 21.0f}, {0.0f, -0.5f, -20.0f});
+    EXPECT_NE(viewMatrix(RenderPass::Main), viewMatrix(RenderPass::Shadow));
 }
 
-TEST(Camera, LightSpaceMatrixIsTheShadowCameraInBothPasses) {
-    beginShadowPass();
-    glm::mat4 expected = projectionMatrix() * viewMatrix();
-    glm::mat4 inShadowPass = lightSpaceMatrix();
-    EXPECT_TRUE(isShadowPass());
-    endShadowPass();
-
-    glm::mat4 inMainPass = lightSpaceMatrix();
-    EXPECT_FALSE(isShadowPass());
-    expectMatrixNear(inShadowPass, expected, 0.0f);
-    expectMatrixNear(inMainPass, expected, 0.0f);
+TEST(Camera, LightSpaceMatrixIsTheShadowCamera) {
+    const glm::mat4 expected = projectionMatrix(RenderPass::Shadow) * viewMatrix(RenderPass::Shadow);
+    expectMatrixNear(lightSpaceMatrix(), expected, 0.0f);
 
     // The shadow camera's target is the middle of the map at depth 60 of 100.
-    glm::vec3 centre = transformPoint(inMainPass, {0.0f, -0.5f, -20.0f});
+    glm::vec3 centre = transformPoint(lightSpaceMatrix(), {0.0f, -0.5f, -20.0f});
     EXPECT_NEAR(centre.x, 0.0f, 1e-4f);
     EXPECT_NEAR(centre.y, 0.0f, 1e-4f);
     float along = glm::length(glm::vec3(45.0f, 54.5f, 41.0f));
     EXPECT_NEAR(centre.z, along / 50.0f - 1.0f, 1e-4f);
+}
+
+// A pass's context carries that pass's cameras, and the light's in both.
+TEST(Camera, RenderContextOfEachPass) {
+    for (RenderPass pass : {RenderPass::Shadow, RenderPass::Main}) {
+        const RenderContext context = renderContext(pass);
+        EXPECT_EQ(context.pass, pass);
+        EXPECT_EQ(context.isShadowPass(), pass == RenderPass::Shadow);
+        expectMatrixNear(context.view, viewMatrix(pass), 0.0f);
+        expectMatrixNear(context.projection, projectionMatrix(pass), 0.0f);
+        expectMatrixNear(context.lightSpace, lightSpaceMatrix(), 0.0f);
+        EXPECT_EQ(context.camera, cameraPosition());
+        EXPECT_EQ(context.light, lightPosition());
+    }
 }

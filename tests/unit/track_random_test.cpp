@@ -28,13 +28,3 @@ TEST(TrackRandom, StateWrapsAt32Bits) {
     EXPECT_EQ(random.next(), static_cast<int>((2316998u >> 16) & 0x7FFFu));
     EXPECT_EQ(random.state, 2316998u);
 }
-
-// Reseeding mid-sequence starts the game's road sequence over: the same
-// values as a fresh generator seeded with the game's seed.
-TEST(TrackRandom, ProcessWideGeneratorIsReseededWithTheGamesSeed) {
-    for (int i = 0; i < 7; ++i) trackRandom().next();
-    seedTrackRandom(kTrackSeed);
-    TrackRandom fresh;
-    fresh.seed(108348733u);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(trackRandom().next(), fresh.next()) << i;
-}

@@ -1,0 +1,118 @@
+// The screen's answer to a step's events: each event's sound in the order
+// of the events, and at the end of a run the best-score save, on the real
+// mixer (SDL's disk driver) and a real store in the test's HOME.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "game/highscore.h"
+#include "game/stepevents.h"
+#include "platform/userstore.h"
+#include "support/effect_probe.h"
+#include "support/sandbox.h"
+
+namespace {
+
+class StepEvents : public testing::Test {
+protected:
+    void SetUp() override {
+        EffectProbe::useDiskDriver();
+        ASSERT_TRUE(sounds.ready()) << "the disk audio driver did not start";
+        sounds.clear();
+    }
+
+    // The clips on the effect channels, first channel first: the mixer gives
+    // each new effect the lowest free channel, so this is the play order.
+    std::vector<Mix_Chunk*> effectsInOrder() const {
+        std::vector<Mix_Chunk*> order;
+        for (int channel = Sound::kMusicChannel + 1; channel < Mix_AllocateChannels(-1); ++channel) {
+            if (Mix_Playing(channel) != 0) order.push_back(Mix_GetChunk(channel));
+        }
+        return order;
+    }
+    Mix_Chunk* clip(const char* path) const { return Sound::instance().load(path).chunk.get(); }
+
+    EffectProbe sounds;
+};
+
+TEST_F(StepEvents, EachEventPlaysItsSoundInOrder) {
+    Player player(5);
+    answerEvents({{EventKind::Jumped},
+                  {EventKind::Landed},
+                  {EventKind::Crashed},
+                  {EventKind::FellOff},
+                  {EventKind::Resumed},
+                  {EventKind::Lost}},
+                 player);
+    const std::vector<Mix_Chunk*> expected = {clip("data/jump.wav"), clip("data/crash.wav"), clip("data/falloff.wav"),
+                                              clip("data/select.wav"), clip("data/crash.wav")};
+    for (Mix_Chunk* chunk : expected) ASSERT_NE(chunk, nullptr);
+    EXPECT_EQ(effectsInOrder(), expected) << "landing is silent; the rest sound in the order reported";
+    EXPECT_EQ(player.best, 5) << "only the end of a run reads the store";
+
+    sounds.clear();
+    answerEvents({}, player);
+    EXPECT_TRUE(effectsInOrder().empty());
+}
+
+// The stored best as the original store wrote it, padded so that a fresh
+// save of the same number gives different bytes.
+void storePaddedBest(const char* digits) {
+    std::string plain = std::string("VIMBROT_DATA_STRUCT_FOR_HIGHSCORE::::") + digits;
+    char* hex = HighScore::encryptToHex(plain.c_str());
+    ASSERT_NE(hex, nullptr);
+    ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
+    ASSERT_EQ(UserStore::createKey("Orvo", "Vimbrot"), UserStore::Status::Ok);
+    ASSERT_EQ(UserStore::setValue("Orvo/Vimbrot", "Data", hex, std::strlen(hex) + 1), UserStore::Status::Ok);
+    std::free(hex);
+}
+
+std::string storedBytes() { return readFile(std::filesystem::path(UserStore::rootFolder()) / "Orvo/Vimbrot/data"); }
+
+struct SaveCase {
+    const char* name;
+    std::int64_t score;
+    std::int64_t expectedBest;
+    bool saves;
+};
+
+void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
+
+const SaveCase kSaveCases[] = {
+    {"Lower", 511, 512, false},
+    {"Equal", 512, 512, false},
+    {"Greater", 513, 513, true},
+};
+
+class StepEventsSave : public StepEvents, public testing::WithParamInterface<SaveCase> {};
+
+// The end of a run reads the stored best into the player (the corner shows
+// it) and saves only a greater score; the crash of that step still sounds.
+TEST_P(StepEventsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
+    const SaveCase& c = GetParam();
+    storePaddedBest("000512");
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(HighScore::load(), 512);
+    const std::string before = storedBytes();
+    ASSERT_FALSE(before.empty());
+
+    Player player(0);
+    answerEvents({{EventKind::Lost}, {EventKind::RunEnded, c.score}}, player);
+    EXPECT_EQ(player.best, 512) << "the stored value as read at the end of the run";
+    EXPECT_EQ(HighScore::load(), c.expectedBest);
+    if (c.saves) {
+        EXPECT_NE(storedBytes(), before);
+    } else {
+        EXPECT_EQ(storedBytes(), before) << "nothing may be written";
+    }
+    EXPECT_EQ(sounds.playing("data/crash.wav"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scores, StepEventsSave, testing::ValuesIn(kSaveCases),
+                         [](const testing::TestParamInfo<SaveCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
