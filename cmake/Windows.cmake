@@ -27,6 +27,8 @@ target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${vimbr
 
 # The POSIX open flags the engine uses, for the Windows C runtime.
 include_directories(BEFORE SYSTEM ${PROJECT_SOURCE_DIR}/platform/windows-compat)
+# glm is used everywhere without a target, as on Linux from /usr/include.
+include_directories(SYSTEM ${vimbrot_header_only})
 # localtime_r, which the log uses, as the C runtime gives it to POSIX code.
 add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS=200112L)
 
