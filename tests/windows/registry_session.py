@@ -19,6 +19,7 @@ import numpy as np
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(sys.argv[2], "tests", "e2e"))
 import screen as S  # noqa: E402
+from play_session import rc4  # noqa: E402
 
 TITLE = S.rgb255(0.2, 0.5, 0.26)
 BEST = S.rgb255(0.12, 0.3, 0.156)
@@ -30,21 +31,6 @@ GAME_OVER = S.Text("Game Over", 960, 570, 200, TITLE)
 PREFIX = b"VIMBROT_DATA_STRUCT_FOR_HIGHSCORE::::"
 KEY_TEXT = b"Rm4x#275816pka=7"
 TIMEOUT = float(os.environ.get("WINDOWS_E2E_TIMEOUT", "240"))
-
-
-def rc4(key, data):
-    s = list(range(256))
-    j = 0
-    for i in range(256):
-        j = (j + s[i] + key[i % len(key)]) & 0xFF
-        s[i], s[j] = s[j], s[i]
-    out, i, j = bytearray(), 0, 0
-    for byte in data:
-        i = (i + 1) & 0xFF
-        j = (j + s[i]) & 0xFF
-        s[i], s[j] = s[j], s[i]
-        out.append(byte ^ s[(s[i] + s[j]) & 0xFF])
-    return bytes(out)
 
 
 def stored_hex(score):
