@@ -17,11 +17,12 @@
 int main(int, char** argv) try {
     restartWithHugePages(argv);
     Logger::init(false);
-    startPreloading();
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
         return 1;
     }
+    // Joined before any return and before the handlers below run.
+    PreloadingScope preloading;
     GLFWwindow* window = openGameWindow();
     if (window == nullptr) {
         std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);

@@ -26,6 +26,12 @@ void startPreloading() {
     music = std::make_unique<Preloaded<std::unique_ptr<SoundClip>>>([] { return Sound::instance().decode(kMusic); });
 }
 
+void stopPreloading() {
+    music.reset();
+    finishStaticModelPreloads();
+    finishImagePreloads();
+}
+
 bool startMusicWhenDecoded() {
     if (musicStarted) return true;
     if (music) {

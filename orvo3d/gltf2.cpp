@@ -83,7 +83,9 @@ void requireArray(const json& value) {
 
 // The items of a top-level section; a missing section has none.
 const json& section(const json& root, const char* key) {
-    static const json empty = json::array();
+    // Never destroyed: a loader on a worker thread must never find it gone,
+    // however the process ends.
+    static const json& empty = *new json(json::array());
     if (!has(root, key)) return empty;
     const json& value = member(root, key);
     requireArray(value);

@@ -38,6 +38,8 @@ PreloadTable<DecodedImage>& preloaded() {
 
 void preloadImage(const char* path) { preloaded().start(path, decodeNamed); }
 
+void finishImagePreloads() { preloaded().finish(); }
+
 unsigned char* loadImage(const char* path, int& width, int& height) {
     DecodedImage image = preloaded().takeOrLoad(path, decodeNamed);
     width = image.width;

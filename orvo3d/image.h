@@ -22,3 +22,6 @@ void freeImage(unsigned char* pixels);
 // need be) and writes the decoder's records at that point, as if it had
 // decoded them itself.
 void preloadImage(const char* path);
+
+// Waits for every image preload nobody took and drops it.
+void finishImagePreloads();

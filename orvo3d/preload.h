@@ -92,6 +92,17 @@ public:
         return result ? std::move(*result) : load(name.c_str());
     }
 
+    // Waits for every job nobody took and drops its result and records: the
+    // process is leaving, and no worker may outlive that decision.
+    void finish() {
+        std::map<std::string, std::unique_ptr<Preloaded<T>>> left;
+        {
+            std::lock_guard lock(mutex);
+            left.swap(jobs);
+        }
+        // The futures of std::async join in their destructors, here.
+    }
+
 private:
     std::mutex mutex;
     std::map<std::string, std::unique_ptr<Preloaded<T>>> jobs;

@@ -187,6 +187,8 @@ PreloadTable<StaticModelData>& preloaded() {
 
 void preloadStaticModel(const char* name) { preloaded().start(name, loadStaticModelData); }
 
+void finishStaticModelPreloads() { preloaded().finish(); }
+
 StaticModel::StaticModel(const char* name) : StaticModel(preloaded().takeOrLoad(name, loadStaticModelData)) {}
 
 StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {

@@ -59,6 +59,9 @@ StaticModelData loadStaticModelData(const char* name);
 // be), and the loader's records are written there, as if made there.
 void preloadStaticModel(const char* name);
 
+// Waits for every model preload nobody took and drops it.
+void finishStaticModelPreloads();
+
 class StaticModel {
 public:
     // name without extension, such as "data/ship"; takes a preloaded model
