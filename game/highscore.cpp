@@ -58,6 +58,14 @@ void reportUnreadable(const std::string& path, int error) {
                   UserStore::failureText(error).c_str());
 }
 
+// The game's key and the maker's key above it, as a first save makes them.
+UserStore::Status createProductKey() {
+    UserStore::Status made = UserStore::Status::Ok;
+    if (UserStore::openKey(kMakerKey) == UserStore::Status::NotFound) made = UserStore::createKey("", kMakerKey);
+    if (made == UserStore::Status::Ok) made = UserStore::createKey(kMakerKey, kProductName);
+    return made;
+}
+
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -147,10 +155,7 @@ std::int64_t load() {
 void save(std::int64_t best) {
     using UserStore::Status;
     if (UserStore::openKey(kProductKey) != Status::Ok) {
-        Status made = Status::Ok;
-        if (UserStore::openKey(kMakerKey) == Status::NotFound) made = UserStore::createKey("", kMakerKey);
-        if (made == Status::Ok) made = UserStore::createKey(kMakerKey, kProductName);
-        if (made != Status::Ok) {
+        if (createProductKey() != Status::Ok) {
             const int why = errno;
             Logger::error("game/highscore", __LINE__, "Failed to save the best score %lld to %s: cannot create %s: %s (errno %d)",
                           static_cast<long long>(best), UserStore::valuePath(kProductKey, kWriteName).c_str(),
@@ -183,6 +188,23 @@ void save(std::int64_t best) {
                       static_cast<long long>(best), path.c_str(), UserStore::failureText(why).c_str(), why);
     }
     std::free(hex);
+}
+
+std::int64_t saveIfGreater(std::int64_t score) {
+    // The best only grows, so a score that does not beat a best read without
+    // the lock cannot beat the one under it: most runs end here, and a run
+    // that beats nothing never creates the store's folder.
+    std::int64_t best = load();
+    if (score <= best) return best;
+    // The lock file lives in the key's folder, which a first save creates.
+    // A failure here is the save's to report.
+    if (UserStore::openKey(kProductKey) == UserStore::Status::NotFound) createProductKey();
+    // Without the lock (a read-only folder) the save goes on as it would
+    // have: it fails or succeeds, with its own record, on its own.
+    UserStore::ValueLock lock(kProductKey, kWriteName);
+    best = load();
+    if (score > best) save(score);
+    return best;
 }
 
 }  // namespace HighScore

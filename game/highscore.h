@@ -19,6 +19,13 @@ std::int64_t load();
 // one ERROR record with the path and the reason.
 void save(std::int64_t best);
 
+// The end of a run: reads the stored best and stores `score` when it is
+// greater, with no other process's save between the read and the replace
+// (both happen under the value's lock), so the stored best only grows even
+// when several games end at once. Returns the best read under the lock (the
+// one before this save); the records are those of load and save.
+std::int64_t saveIfGreater(std::int64_t score);
+
 // RC4-encrypts the text (up to its NUL, at most 1000 bytes) and returns its
 // upper-case hex, NUL-terminated; release with free(). Null if out of memory.
 char* encryptToHex(const char* plaintext);

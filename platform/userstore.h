@@ -40,6 +40,26 @@ Status queryValue(std::string_view key, std::string_view name, void* buffer, std
 // left by saves that were killed before they finished are removed first.
 Status setValue(std::string_view key, std::string_view name, const void* data, std::size_t size);
 
+// An exclusive lock of one value for its lifetime, so that a read and the
+// replace that depends on it never interleave with another process's. It is
+// an OS lock on the file "." + name + ".lock" beside the value, which stays
+// there (removing it would let two holders lock two different files); the
+// system drops the lock with its process, so a killed holder never leaves
+// it taken. Waits while another process holds it. held() is false when the
+// lock file cannot be made or locked (no key, a read-only folder, a link in
+// its place); errno then says why.
+class ValueLock {
+public:
+    ValueLock(std::string_view key, std::string_view name);
+    ~ValueLock();
+    ValueLock(const ValueLock&) = delete;
+    ValueLock& operator=(const ValueLock&) = delete;
+    bool held() const { return fd >= 0; }
+
+private:
+    int fd = -1;
+};
+
 // The file that holds a value (for messages); "" when there is none.
 std::string valuePath(std::string_view key, std::string_view name);
 std::string keyPath(std::string_view key);

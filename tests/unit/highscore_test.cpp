@@ -747,6 +747,64 @@ TEST_F(HighScoreStore, SigkillDuringSavesInALoopNeverTearsOrLeaksTemporaries) {
     EXPECT_EQ(HighScore::load(), 7);
 }
 
+// A game killed while it holds the store's lock leaves no lock behind: the
+// lock file is free again at once and the next end of a run saves without
+// waiting.
+TEST_F(HighScoreStore, AKilledLockHolderLeavesNoLockBehind) {
+    HighScore::save(10);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        UserStore::ValueLock lock("Orvo/Vimbrot", "Data");
+        char held = lock.held() ? 1 : 0;
+        if (::write(ready[1], &held, 1) != 1) ::_exit(2);
+        for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(held, 1);
+
+    const fs::path lockFile = productFolder() / ".data.lock";
+    EXPECT_EQ(modeOf(lockFile), 0600u);
+    int probe = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0) << "the holder's lock must be taken while it lives";
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(::flock(probe, LOCK_EX | LOCK_NB), 0) << "the lock died with its holder";
+    ::close(probe);
+
+    ChildOutcome run = runInChild([] { ::_exit(HighScore::saveIfGreater(20) == 10 ? 0 : 3); }, nullptr, 10);
+    EXPECT_TRUE(run.exited && run.code == 0) << "the next save waited or read a wrong best: " << run.errors;
+    EXPECT_EQ(readFile(valueFile()), stored(20));
+    EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
+// The save under the lock writes the same bytes as a plain save, creates the
+// store on a first save, and leaves a greater stored best alone. A lock file
+// that cannot be used (a link in its place, never followed) does not stop it.
+TEST_F(HighScoreStore, SaveIfGreaterKeepsTheStoredLayout) {
+    EXPECT_EQ(HighScore::saveIfGreater(0), 0);
+    EXPECT_FALSE(fs::exists(productFolder())) << "a run that beats nothing makes no store";
+    EXPECT_EQ(HighScore::saveIfGreater(1234), 0);
+    EXPECT_EQ(readFile(valueFile()), stored(1234));
+    EXPECT_EQ(HighScore::saveIfGreater(99), 1234);
+    EXPECT_EQ(readFile(valueFile()), stored(1234));
+
+    const fs::path elsewhere = dataHome() / "elsewhere";
+    fs::remove(productFolder() / ".data.lock");
+    fs::create_symlink(elsewhere, productFolder() / ".data.lock");
+    EXPECT_EQ(HighScore::saveIfGreater(5000), 1234);
+    EXPECT_EQ(readFile(valueFile()), stored(5000));
+    EXPECT_FALSE(fs::exists(elsewhere)) << "the lock never follows a link";
+    EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
 // Two games saving at the same time: every save succeeds, the value is
 // always one whole score, and no temporary file is left.
 TEST_F(HighScoreStore, TwoProcessesSavingAtOnce) {
