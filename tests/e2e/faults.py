@@ -558,6 +558,33 @@ def _failed_save_run(exe, work, x):
     quit_from_menu(game)
 
 
+# A whole game (menu, a run, the menu again, quit) where no session bus
+# runs: the game runs no program but itself (its own re-start included), so
+# it launches no bus daemon or other helper that could outlive it.
+@case("no program run but the game")
+def _no_helper_programs(exe, work, x):
+    if shutil.which("strace") is None:
+        raise Skip("strace is not installed")
+    env = dict(work.env)
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    env.pop("XDG_RUNTIME_DIR", None)
+    trace = os.path.join(work.dir, "execs.txt")
+    game = Game(exe, work.dir, env, ["strace", "-f", "-qq", "-e", "trace=execve,execveat", "-o", trace])
+    game.find_window()
+    wait_menu(x, game)
+    play_until_game_over(x, game)
+    game.keys.tap("Escape")
+    wait_menu(x, game)
+    quit_from_menu(game)
+    calls = [line for line in read(trace).splitlines() if re.match(r"\d+ +execve(at)?\(", line)]
+    programs = [re.match(r"\d+ +execve(?:at)?\((?:[^,]*, )?\"([^\"]*)\"", line) for line in calls]
+    others = [line for line, found in zip(calls, programs)
+              if not found or found.group(1) not in (exe, "/proc/self/exe")]
+    if not calls or others:
+        raise Failure("programs run besides the game (%d of %d execs):\n%s"
+                      % (len(others), len(calls), "\n".join(others[:5])))
+
+
 # The X server going away: the game must end on its own, not hang or crash.
 def _x_killed(where):
     def run(exe, work, x):
@@ -633,7 +660,7 @@ def _children():
             name = open("/proc/%s/comm" % pid).read().strip()
         except OSError:
             continue
-        if name in ("vimbrot", "setpriv", "unshare"):
+        if name in ("vimbrot", "setpriv", "unshare", "strace"):
             yield _Pid(int(pid))
 
 
