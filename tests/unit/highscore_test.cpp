@@ -241,6 +241,25 @@ TEST_F(HighScoreStore, LowerCaseHexDecodesItsLettersAsZeroAndReadsBackWrong) {
     EXPECT_NE(HighScore::load(), 1234);
 }
 
+// A value cut short (a disk that lost its end) reads as the digits that are
+// left: two hex characters per character of text, an odd last one ignored.
+TEST_F(HighScoreStore, AValueCutInsideItsDigitsReadsTheDigitsLeft) {
+    const std::string good = stored(123456);
+    const std::size_t prefixHex = 2 * kPrefix.size();
+    const struct {
+        std::size_t keep;
+        std::int64_t expected;
+    } cases[] = {
+        {prefixHex + 12, 123456}, {prefixHex + 10, 12345}, {prefixHex + 6, 123}, {prefixHex + 7, 123},
+        {prefixHex + 2, 1},       {prefixHex + 1, 0},      {prefixHex, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keep);
+        storeRaw(good.substr(0, c.keep));
+        EXPECT_EQ(HighScore::load(), c.expected);
+    }
+}
+
 TEST_F(HighScoreStore, DamagedOrUnreadableValuesReadZero) {
     const std::string good = stored(1234);
     struct Case {
