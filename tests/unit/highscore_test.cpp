@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -822,6 +823,57 @@ TEST_F(HighScoreStore, SaveIfGreaterKeepsTheStoredLayout) {
     EXPECT_EQ(readFile(valueFile()), stored(5000));
     EXPECT_FALSE(fs::exists(elsewhere)) << "the lock never follows a link";
     EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
+// The end of a run on a stalled disk: the save waits on its worker (held
+// here just before its replace), the screens' load() already gives the new
+// best, the old bytes stay until the save is done, and finishSave waits for
+// it.
+std::atomic<bool> replaceReached{false};
+std::atomic<bool> replaceReleased{false};
+
+TEST_F(HighScoreStore, ASaveOnItsWayShowsAtOnceAndFinishSaveWaitsForIt) {
+    HighScore::save(10);
+    replaceReached = false;
+    replaceReleased = false;
+    UserStore::beforeReplace = [](const char*) {
+        replaceReached = true;
+        while (!replaceReleased) ::usleep(1000);
+    };
+    EXPECT_EQ(HighScore::startSaveIfGreater(500), 10) << "the best before this run";
+    for (int waited = 0; !replaceReached && waited < 60000; ++waited) ::usleep(1000);
+    ASSERT_TRUE(replaceReached) << "the save never reached its replace";
+    EXPECT_EQ(readFile(valueFile()), stored(10)) << "the save is still on its way";
+    EXPECT_EQ(HighScore::load(), 500) << "the screens show the best the store is about to hold";
+    replaceReleased = true;
+    HighScore::finishSave();
+    UserStore::beforeReplace = nullptr;
+    EXPECT_EQ(readFile(valueFile()), stored(500));
+    EXPECT_EQ(HighScore::load(), 500);
+    EXPECT_EQ(HighScore::startSaveIfGreater(499), 500) << "a lower score starts nothing";
+    HighScore::finishSave();
+    EXPECT_EQ(readFile(valueFile()), stored(500));
+    EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
+// A save the worker refuses (the stored value cannot be read) shows nothing
+// new and writes its records here, after the reading's record, as a save on
+// this thread did.
+TEST_F(HighScoreStore, ARefusedSaveOnItsWayKeepsItsRecordsInOrder) {
+    fs::create_directories(valueFile());
+    EXPECT_EQ(HighScore::startSaveIfGreater(700), 0);
+    EXPECT_EQ(HighScore::load(), 0) << "a save that will be refused is not shown";
+    HighScore::finishSave();
+    EXPECT_TRUE(fs::is_directory(valueFile()));
+    const std::string log = readLog();
+    const std::size_t reading = log.find("Cannot read the best score from " + valueFile().string());
+    const std::size_t refused = log.find("Best score 700 not saved: " + valueFile().string());
+    EXPECT_NE(reading, std::string::npos) << log;
+    EXPECT_NE(refused, std::string::npos) << log;
+    EXPECT_LT(reading, refused) << log;
+    std::size_t records = 0;
+    for (std::size_t at = log.find("ERROR ("); at != std::string::npos; at = log.find("ERROR (", at + 1)) ++records;
+    EXPECT_EQ(records, 2u) << log;
 }
 
 // Two games saving at the same time: every save succeeds, the value is
