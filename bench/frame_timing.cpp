@@ -7,6 +7,8 @@
 // Usage: vimbrot_frame_timing [--frames N] [--window WxH]
 // Without --window the size follows the monitor, as in the game. Runs in a
 // temporary working directory and HOME, so the user's files are not touched.
+// The game's launcher starts it with GLIBC_TUNABLES=glibc.malloc.hugetlb=1;
+// set the same to time a start as players see it.
 #include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
@@ -35,7 +37,6 @@
 #include "game/track.h"
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
-#include "platform/hugepages.h"
 #include "sim/player.h"
 
 namespace {
@@ -165,7 +166,6 @@ bool makeSandbox(std::filesystem::path& root) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    restartWithHugePages(argv);  // as the game does
     const double mainEntered = now();
     const double startedSinceBoot = processStartSinceBoot();
     const double mainSinceBoot = bootClock();

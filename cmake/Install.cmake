@@ -1,15 +1,21 @@
 # `cmake --install build` puts the game, its desktop entry, its icons, its
 # AppStream metainfo, its manual page and its copyright in the usual XDG
 # places under the install prefix. The executable goes to bin/ there; the
-# Debian package (cmake/Package.cmake) puts the same files under /usr with the
-# executable in /usr/games, as Debian wants for games. The two executable
-# rules are two components: "bin" for a plain install, "deb" (left out of a
-# plain install) for the package.
+# Debian package (cmake/Package.cmake) puts the same files under /usr, the
+# game in /usr/lib/games/vimbrot and its launcher (packaging/vimbrot.sh.in)
+# in /usr/games, as Debian wants for games. The executable rules are two
+# components: "bin" for a plain install, "deb" (left out of a plain install)
+# for the package.
 include(GNUInstallDirs)
 set(VIMBROT_APPSTREAM_ID io.github.orvo.Vimbrot)
+set(VIMBROT_PACKAGE_PREFIX /usr)
 
 install(TARGETS vimbrot RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT bin)
-install(TARGETS vimbrot RUNTIME DESTINATION games COMPONENT deb EXCLUDE_FROM_ALL)
+install(TARGETS vimbrot RUNTIME DESTINATION lib/games/vimbrot COMPONENT deb EXCLUDE_FROM_ALL)
+set(VIMBROT_GAME ${VIMBROT_PACKAGE_PREFIX}/lib/games/vimbrot/vimbrot)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/vimbrot.sh.in ${PROJECT_BINARY_DIR}/package/vimbrot @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+install(PROGRAMS ${PROJECT_BINARY_DIR}/package/vimbrot DESTINATION games COMPONENT deb EXCLUDE_FROM_ALL)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vimbrot.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/icon.png

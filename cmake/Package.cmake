@@ -1,7 +1,8 @@
 # `cmake --build build --target package` makes the Debian package
 # vimbrot_<version>_amd64.deb from the install rules of cmake/Install.cmake:
 # everything a plain install gets, except that the executable goes to
-# /usr/games (component "deb" instead of "bin"), plus the Debian changelog.
+# /usr/lib/games/vimbrot with its launcher in /usr/games (component "deb"
+# instead of "bin"), plus the Debian changelog.
 # The runtime dependencies are worked out by dpkg-shlibdeps from the
 # executable, never written here.
 
@@ -30,7 +31,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/orvo/vimbrot)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX ${VIMBROT_PACKAGE_PREFIX})
 set(CPACK_STRIP_FILES ON)
 # The shared files and the package's own ones; the plain install's bin/ is
 # left out.

@@ -159,7 +159,7 @@ void Font::createGlObjects() {
     vertices = {};
     vao = makeVertexArray("text", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/text.vert", "shaders/text.frag");
-    bindAttribute(shader->program, "inPosition", 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), 0, kModule, __LINE__);
+    bindAttribute(shader->program.get(), "inPosition", 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 }
 
@@ -224,9 +224,9 @@ float Font::layoutText(const char* text, float x, float y, float height, glm::ve
 void Font::drawGlyph(const Glyph& glyph, float x, float y, float size, glm::vec3 color) {
     // A font made without instance() has no GL objects and draws nothing.
     if (shader == nullptr) return;
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
-    glUseProgram(shader->program);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
+    glUseProgram(shader->program.get());
     glBindTexture(GL_TEXTURE_2D, 0);
     glUniform2f(shader->uniformLocation(UNIFORM("position")), x, y);
     glUniform1f(shader->uniformLocation(UNIFORM("height")), size);

@@ -15,9 +15,9 @@
 
 bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     framebuffer = createGlObject<GlFramebufferKind>();
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
     depthTexture = createGlObject<GlTextureKind>();
-    glBindTexture(GL_TEXTURE_2D, depthTexture);
+    glBindTexture(GL_TEXTURE_2D, depthTexture.get());
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, kShadowMapSize, kShadowMapSize, 0, GL_DEPTH_COMPONENT,
                  GL_FLOAT, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -26,7 +26,7 @@ bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
     const float border[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture.get(), 0);
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
@@ -98,11 +98,11 @@ Events Game::step(float dt, InputSnapshot& input) {
 }
 
 void Game::render() {
-    const RenderContext shadowPass = setUpShadowPass(shadowFramebuffer);
+    const RenderContext shadowPass = setUpShadowPass(shadowFramebuffer.get());
     track->render(shadowPass);
     ship->render(*player, shadowPass);
 
-    const RenderContext mainPass = setUpMainPass(shadowDepthTexture);
+    const RenderContext mainPass = setUpMainPass(shadowDepthTexture.get());
     glDisable(GL_DEPTH_TEST);
     stars->render(1.0f);
     glEnable(GL_DEPTH_TEST);

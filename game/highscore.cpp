@@ -1,8 +1,5 @@
 #include "game/highscore.h"
 
-#include <nettle/arcfour.h>
-#include <nettle/md5.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -14,6 +11,7 @@
 
 #include "orvo3d/log.h"
 #include "orvo3d/preload.h"
+#include "platform/cipher.h"
 #include "platform/userstore.h"
 
 namespace {
@@ -37,16 +35,6 @@ static_assert(sizeof kKeyText - 1 == 16);
 constexpr std::size_t kBufferSize = 1000;
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// Derived afresh for every call, as the cipher state is consumed by use.
-void startCipher(arcfour_ctx& cipher) {
-    md5_ctx hash;
-    md5_init(&hash);
-    md5_update(&hash, sizeof kKeyText - 1, reinterpret_cast<const std::uint8_t*>(kKeyText));
-    std::uint8_t digest[MD5_DIGEST_SIZE];
-    md5_digest(&hash, sizeof digest, digest);
-    arcfour_set_key(&cipher, sizeof digest, digest);
-}
 
 // The screens load the best score every frame: a value that cannot be read
 // is reported when it is first seen (or when the reason changes), not in
@@ -89,15 +77,13 @@ char* encryptToHex(const char* plaintext) {
     const std::size_t n = strnlen(plaintext, kBufferSize);
     std::uint8_t work[kBufferSize] = {};
     std::memcpy(work, plaintext, n);
-    arcfour_ctx cipher;
-    startCipher(cipher);
-    arcfour_crypt(&cipher, n, work, work);
+    // A failed cipher leaves the plaintext in the buffer, so it is stored
+    // as hex of the plaintext, which a load of the same kind reads back.
+    const bool encrypted = ScoreCipher::apply({kKeyText, sizeof kKeyText - 1}, work, n, sizeof work, true);
 
     auto* hex = static_cast<char*>(std::calloc(2 * n + 1, 1));
-    if (hex == nullptr) {
-        Logger::error("game/highscore", __LINE__, "Failed to encrypt");
-        return nullptr;
-    }
+    if (!encrypted || hex == nullptr) Logger::error("game/highscore", __LINE__, "Failed to encrypt");
+    if (hex == nullptr) return nullptr;
     for (std::size_t i = 0; i < n; ++i) {
         hex[2 * i] = kHexDigits[work[i] / 16];
         hex[2 * i + 1] = kHexDigits[work[i] % 16];
@@ -113,15 +99,12 @@ unsigned char* decryptFromHex(const char* hex) {
     for (std::size_t i = 0; i < n; ++i) {
         work[i] = static_cast<std::uint8_t>(16 * hexValue(hex[2 * i]) + hexValue(hex[2 * i + 1]));
     }
-    arcfour_ctx cipher;
-    startCipher(cipher);
-    arcfour_crypt(&cipher, n, work, work);
+    // A failed cipher leaves the decoded bytes, which are parsed as they are.
+    const bool decrypted = ScoreCipher::apply({kKeyText, sizeof kKeyText - 1}, work, n, sizeof work, false);
 
     auto* text = static_cast<unsigned char*>(std::calloc(n + 1, 1));
-    if (text == nullptr) {
-        Logger::error("game/highscore", __LINE__, "Failed to decrypt");
-        return nullptr;
-    }
+    if (!decrypted || text == nullptr) Logger::error("game/highscore", __LINE__, "Failed to decrypt");
+    if (text == nullptr) return nullptr;
     std::memcpy(text, work, n);
     return text;
 }

@@ -3,6 +3,11 @@
 #include <GLFW/glfw3.h>
 
 #include <cmath>
+#include <string>
+
+#include "orvo3d/log.h"
+#include "orvo3d/sound.h"
+#include "platform/settings.h"
 
 namespace {
 
@@ -13,6 +18,16 @@ int index(Action a) { return static_cast<int>(a); }
 // cannot flicker between the two.
 bool stickDirection(bool wasHeld, float travel) {
     return wasHeld ? travel > kStickRelease : travel > kStickPress;
+}
+
+// Mutes or unmutes at once, and keeps the choice for the next start.
+void toggleMute() {
+    const bool mute = !Sound::isMuted();
+    Sound::setMuted(mute);
+    Settings settings = loadSettings().settings;
+    settings.mute = mute;
+    const std::string problem = saveSettings(settings);
+    if (!problem.empty()) Logger::error("game/input", __LINE__, "%s", problem.c_str());
 }
 
 }  // namespace
@@ -144,6 +159,11 @@ int actionForKey(int key) {
 }
 
 void keyCallback(GLFWwindow*, int key, int, int action, int) {
+    // M works on every screen, paused or not, and is no action of the table.
+    if (key == GLFW_KEY_M) {
+        if (action == GLFW_PRESS) toggleMute();
+        return;
+    }
     int a = actionForKey(key);
     if (a < 0) return;
     Input& input = Input::instance();

@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
+#include "game/commandline.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
 #include "game/highscore.h"
@@ -13,20 +15,26 @@
 #include "game/menu.h"
 #include "game/startup.h"
 #include "orvo3d/log.h"
-#include "platform/hugepages.h"
+#include "orvo3d/sound.h"
 
-int main(int, char** argv) try {
-    restartWithHugePages(argv);
+int main(int argc, char** argv) try {
+    // --help, --version and a misused line are answered before anything
+    // starts: no threads, no display, no log.
+    const CommandLine commandLine = parseCommandLine(argc, argv);
+    if (std::optional<int> code = answerCommandLine(commandLine, stdout, stderr)) return *code;
     Logger::init(false);
+    // The window does not read the fullscreen choice yet.
+    const Settings settings = settingsForRun(commandLine.options);
+    Sound::setMuted(settings.mute);
     if (!glfwInit()) {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
         return 1;
     }
-    // Joined before any return and before the handlers below run.
-    PreloadingScope preloading;
+    startPreloading();
     GLFWwindow* window = openGameWindow();
     if (window == nullptr) {
         std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);
+        stopPreloading();
         glfwTerminate();
         return 2;
     }
@@ -51,6 +59,7 @@ int main(int, char** argv) try {
         if (quit) break;
     }
 
+    stopPreloading();
     glfwDestroyWindow(window);
     glfwTerminate();
     // The window is gone; a best score still on its way to the disk is not.
@@ -59,10 +68,12 @@ int main(int, char** argv) try {
 } catch (const Orvo3D::LoggedException&) {
     // The cause is already in the log; end cleanly with a code of our own.
     std::fputs("vimbrot: cannot go on; the cause is recorded in message.log\n", stderr);
+    stopPreloading();
     glfwTerminate();
     return 3;
 } catch (const std::exception& error) {
     std::fprintf(stderr, "vimbrot: cannot go on (%s); see message.log\n", error.what());
+    stopPreloading();
     glfwTerminate();
     return 3;
 }

@@ -17,16 +17,16 @@ Pause::Pause() {
     vbo = makeVertexBuffer(kScreenQuad, sizeof(kScreenQuad), "pause", kModule, __LINE__);
     vao = makeVertexArray("pause", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/pause.vert", "shaders/pause.frag");
-    bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
+    bindAttribute(shader->program.get(), "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 }
 
 bool Pause::update(InputSnapshot& input) { return input.takeTap(Action::Jump); }
 
 void Pause::render() {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
-    glUseProgram(shader->program);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
+    glUseProgram(shader->program.get());
     glDrawArrays(GL_TRIANGLES, 0, 6);
 
     Font& font = Font::instance();

@@ -78,13 +78,10 @@ std::array<float, kCubeVertices * kFloatsPerVertex> buildCube() {
 
 GlTexture makeTexture(const char* path) {
     GlTexture texture = createGlObject<GlTextureKind>();
-    glBindTexture(GL_TEXTURE_2D, texture);
-    int width = 0;
-    int height = 0;
-    unsigned char* pixels = loadImage(path, width, height);
+    glBindTexture(GL_TEXTURE_2D, texture.get());
+    const DecodedImage image = loadImage(path);
     // An image that failed to decode gets the engine's grey placeholder.
-    uploadRgbTexture(pixels, width, height);
-    freeImage(pixels);
+    uploadRgbTexture(image.pixels.get(), image.width, image.height);
     return texture;
 }
 
@@ -106,7 +103,7 @@ PlateRenderer::PlateRenderer() {
     vao = makeVertexArray("plate", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/plate.vert", "shaders/plate.frag");
     shadowShader = std::make_unique<Shader>("shaders/plate-shadow.vert", "shaders/plate-shadow.frag");
-    const GLuint program = shader->program;
+    const GLuint program = shader->program.get();
     bindAttribute(program, "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, 0, kModule, __LINE__);
     bindAttribute(program, "inNormal", 3, GL_FLOAT, GL_TRUE, kStride, 3 * sizeof(float), kModule, __LINE__);
     bindAttribute(program, "inTexture", 2, GL_FLOAT, GL_FALSE, kStride, 6 * sizeof(float), kModule, __LINE__);
@@ -125,8 +122,8 @@ PlateRenderer::~PlateRenderer() = default;
 
 void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, int kind, float gamedist,
                          const RenderContext& context) {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
 
     // Draw space: the point under the ship sits at z = 2.5, the road runs
     // toward -z.
@@ -136,19 +133,19 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
     Shader* active = shader.get();
     if (context.isShadowPass()) {
         active = shadowShader.get();
-        glUseProgram(active->program);
+        glUseProgram(active->program.get());
     } else {
-        glUseProgram(active->program);
+        glUseProgram(active->program.get());
         GLuint colourMap = 0;
         GLuint normalMap = 0;
         float scale = 0.0f;
         if (kind == 0 || kind == 2) {
-            colourMap = metalTexture;
-            normalMap = metalNormalTexture;
+            colourMap = metalTexture.get();
+            normalMap = metalNormalTexture.get();
             scale = 0.6f;
         } else if (kind == 1) {
-            colourMap = buildingTexture;
-            normalMap = buildingNormalTexture;
+            colourMap = buildingTexture.get();
+            normalMap = buildingNormalTexture.get();
             scale = 0.3f;
         }
         if (colourMap != 0) {

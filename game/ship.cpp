@@ -28,9 +28,9 @@ ShipView::~ShipView() = default;
 void ShipView::render(const Player& player, const RenderContext& context) const {
     const bool shadow = context.isShadowPass();
     Shader* shader = shadow ? model->shadowShader.get() : model->staticShader.get();
-    glBindBuffer(GL_ARRAY_BUFFER, model->vbo);
-    glBindVertexArray(model->vao);
-    glUseProgram(shader->program);
+    glBindBuffer(GL_ARRAY_BUFFER, model->vbo.get());
+    glBindVertexArray(model->vao.get());
+    glUseProgram(shader->program.get());
     if (!shadow) {
         glUniform3fv(shader->uniformLocation(UNIFORM("lightPosition")), 1, &context.light[0]);
         glUniform3fv(shader->uniformLocation(UNIFORM("camPosition")), 1, &context.camera[0]);

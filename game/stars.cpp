@@ -17,16 +17,16 @@ Stars::Stars() {
     vbo = makeVertexBuffer(kScreenQuad, sizeof(kScreenQuad), "stars", kModule, __LINE__);
     vao = makeVertexArray("stars", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/stars.vert", "shaders/stars.frag");
-    bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, 0, kModule, __LINE__);
-    bindAttribute(shader->program, "inTexCoords", 3, GL_FLOAT, GL_FALSE, kStride, 3 * sizeof(float), kModule,
+    bindAttribute(shader->program.get(), "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, 0, kModule, __LINE__);
+    bindAttribute(shader->program.get(), "inTexCoords", 3, GL_FLOAT, GL_FALSE, kStride, 3 * sizeof(float), kModule,
                   __LINE__);
     checkGLError(kModule, __LINE__);
 }
 
 void Stars::render(float distance) {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
-    glUseProgram(shader->program);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
+    glUseProgram(shader->program.get());
     glUniform1f(shader->uniformLocation(UNIFORM("distance")), distance);
     // About one dense-layer cell per pixel across the window.
     glUniform1i(shader->uniformLocation(UNIFORM("stars")), windowWidth);

@@ -31,8 +31,8 @@ void startPreloading() {
 
 void stopPreloading() {
     music.reset();
-    finishStaticModelPreloads();
-    finishImagePreloads();
+    dropImagePreloads();
+    dropStaticModelPreloads();
 }
 
 bool startMusicWhenDecoded() {

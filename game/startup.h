@@ -5,21 +5,13 @@
 // on the main thread as they are: each loader takes its preloaded result
 // where it would have decoded it.
 
-// Starts the workers; call once there is a display to play on, so that a
-// start that fails for want of one decodes nothing and opens no sound device.
+// Starts the workers; call once a display is open, so that a machine with
+// none decodes nothing.
 void startPreloading();
 
 // Waits for the workers and drops what nobody took; every way out of the
-// process goes through it, so that no worker outlives main.
+// process calls it first, so no worker outlives the decision to leave.
 void stopPreloading();
-
-// Stops the preloading when it leaves scope, by whatever way.
-struct PreloadingScope {
-    PreloadingScope() { startPreloading(); }
-    ~PreloadingScope() { stopPreloading(); }
-    PreloadingScope(const PreloadingScope&) = delete;
-    PreloadingScope& operator=(const PreloadingScope&) = delete;
-};
 
 // Starts the looping music once its decoding is done; call once a frame.
 // The first call stands where the music always started, after the screens

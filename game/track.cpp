@@ -21,7 +21,7 @@ Track::Track(std::uint32_t seed) : Road(seed) {
     vbo = makeVertexBuffer(kSheet, sizeof(kSheet), "track", kModule, __LINE__);
     vao = makeVertexArray("track", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/track.vert", "shaders/track.frag");
-    bindAttribute(shader->program, "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
+    bindAttribute(shader->program.get(), "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 
     // The plates' shared renderer comes into being with the first road.
@@ -29,9 +29,9 @@ Track::Track(std::uint32_t seed) : Road(seed) {
 }
 
 void Track::render(const RenderContext& context) {
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBindVertexArray(vao);
-    glUseProgram(shader->program);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
+    glBindVertexArray(vao.get());
+    glUseProgram(shader->program.get());
     glUniformMatrix4fv(shader->uniformLocation(UNIFORM("view")), 1, GL_FALSE, &context.view[0][0]);
     glUniformMatrix4fv(shader->uniformLocation(UNIFORM("projection")), 1, GL_FALSE, &context.projection[0][0]);
 

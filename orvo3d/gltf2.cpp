@@ -83,8 +83,8 @@ void requireArray(const json& value) {
 
 // The items of a top-level section; a missing section has none.
 const json& section(const json& root, const char* key) {
-    // Never destroyed: a loader on a worker thread must never find it gone,
-    // however the process ends.
+    // Never destroyed: a start-up worker may still be parsing while the
+    // exit handlers run.
     static const json& empty = *new json(json::array());
     if (!has(root, key)) return empty;
     const json& value = member(root, key);

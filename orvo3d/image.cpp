@@ -10,20 +10,24 @@
 
 namespace {
 
-unsigned char* decode(const unsigned char* data, int size, int& width, int& height) {
+void freePixels(unsigned char* pixels) { stbi_image_free(pixels); }
+
+DecodedImage decode(const unsigned char* data, int size) {
+    DecodedImage image;
     unsigned char* pixels = nullptr;
-    if (data != nullptr && size > 0) pixels = stbi_load_from_memory(data, size, &width, &height, nullptr, 3);
+    if (data != nullptr && size > 0) {
+        pixels = stbi_load_from_memory(data, size, &image.width, &image.height, nullptr, 3);
+    }
     if (pixels == nullptr) Logger::error("orvo3d/image", __LINE__, "Failed to load texture");
-    return pixels;
+    image.pixels = {pixels, freePixels};
+    return image;
 }
 
 DecodedImage decodeNamed(const char* path) {
-    DecodedImage image;
     const Storage::Blob encoded = Storage::loadBlob(path);
     // A missing path reaches the decoder as empty input and fails the same way.
     int length = encoded.size() <= static_cast<std::size_t>(INT_MAX) ? static_cast<int>(encoded.size()) : 0;
-    image.pixels = {decode(encoded.data(), length, image.width, image.height), freeImage};
-    return image;
+    return decode(encoded.data(), length);
 }
 
 // Lives until the process ends; its threads are joined at exit, and the
@@ -38,17 +42,8 @@ PreloadTable<DecodedImage>& preloaded() {
 
 void preloadImage(const char* path) { preloaded().start(path, decodeNamed); }
 
-void finishImagePreloads() { preloaded().finish(); }
+void dropImagePreloads() { preloaded().clear(); }
 
-unsigned char* loadImage(const char* path, int& width, int& height) {
-    DecodedImage image = preloaded().takeOrLoad(path, decodeNamed);
-    width = image.width;
-    height = image.height;
-    return image.pixels.release();
-}
+DecodedImage loadImage(const char* path) { return preloaded().takeOrLoad(path, decodeNamed); }
 
-unsigned char* loadImageFromMemory(const unsigned char* data, int size, int& width, int& height) {
-    return decode(data, size, width, height);
-}
-
-void freeImage(unsigned char* pixels) { stbi_image_free(pixels); }
+DecodedImage loadImageFromMemory(const unsigned char* data, int size) { return decode(data, size); }

@@ -11,11 +11,11 @@ struct DecodedImage {
     int height = 0;
 };
 
-// Returns width * height * 3 bytes owned by the caller (free with
-// freeImage), or null after logging "Failed to load texture".
-unsigned char* loadImage(const char* path, int& width, int& height);
-unsigned char* loadImageFromMemory(const unsigned char* data, int size, int& width, int& height);
-void freeImage(unsigned char* pixels);
+// The decoded image, width * height * 3 bytes freed with it, or null pixels
+// after logging "Failed to load texture".
+DecodedImage loadImage(const char* path);
+// The same from encoded bytes in memory, which stay the caller's.
+DecodedImage loadImageFromMemory(const unsigned char* data, int size);
 
 // Starts decoding the named image on a worker thread now; the first
 // loadImage of that path then takes the decoded pixels (waiting for them if
@@ -24,4 +24,4 @@ void freeImage(unsigned char* pixels);
 void preloadImage(const char* path);
 
 // Waits for every image preload nobody took and drops it.
-void finishImagePreloads();
+void dropImagePreloads();

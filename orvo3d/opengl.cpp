@@ -89,7 +89,7 @@ void uploadRgbTexture(const unsigned char* pixels, int width, int height) {
 
 GlBuffer makeVertexBuffer(const void* data, std::size_t bytes, const char* what, const char* module, int line) {
     GlBuffer buffer = createGlObject<GlBufferKind>();
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer.get());
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STATIC_DRAW);
     if (glGetError() != GL_NO_ERROR) {
         throw Orvo3D::LoggedException(module, line, "Failed to init %s: VBO generation", what);
@@ -99,7 +99,7 @@ GlBuffer makeVertexBuffer(const void* data, std::size_t bytes, const char* what,
 
 GlVertexArray makeVertexArray(const char* what, const char* module, int line) {
     GlVertexArray array = createGlObject<GlVertexArrayKind>();
-    glBindVertexArray(array);
+    glBindVertexArray(array.get());
     if (glGetError() != GL_NO_ERROR) {
         throw Orvo3D::LoggedException(module, line, "Failed to init %s: VAO generation", what);
     }

@@ -22,7 +22,7 @@ GLuint loadShaderProgram(std::string vertexPath, std::string fragmentPath);
 void uploadRgbTexture(const unsigned char* pixels, int width, int height);
 
 // Move-only owner of one GL object name; deletes it with its kind's call when
-// it goes. Converts to the plain name, so GL calls take it as they are.
+// it goes. GL calls are given the plain name through get(), never silently.
 template <class Kind>
 class GlObject {
 public:
@@ -40,8 +40,8 @@ public:
     GlObject(const GlObject&) = delete;
     GlObject& operator=(const GlObject&) = delete;
 
-    operator GLuint() const { return name_; }
     GLuint get() const { return name_; }
+    explicit operator bool() const { return name_ != 0; }
     void reset() {
         if (name_ != 0) Kind::destroy(name_);
         name_ = 0;
@@ -84,10 +84,16 @@ struct GlFramebufferKind {
     static void destroy(GLuint name) { glDeleteFramebuffers(1, &name); }
 };
 
+// Programs are made by loadShaderProgram, not generated.
+struct GlProgramKind {
+    static void destroy(GLuint name) { glDeleteProgram(name); }
+};
+
 using GlBuffer = GlObject<GlBufferKind>;
 using GlVertexArray = GlObject<GlVertexArrayKind>;
 using GlTexture = GlObject<GlTextureKind>;
 using GlFramebuffer = GlObject<GlFramebufferKind>;
+using GlProgram = GlObject<GlProgramKind>;
 
 // A fresh GL name of the kind, owned.
 template <class Kind>

@@ -27,6 +27,11 @@ public:
     // True once the work has finished, without waiting.
     bool ready() const { return done.valid() && done.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
 
+    // Waits for the work to finish; the result stays for take().
+    void wait() const {
+        if (done.valid()) done.wait();
+    }
+
     // Waits for the work, writes its records and gives its result. Once.
     T take() {
         Outcome outcome = done.get();
@@ -92,15 +97,14 @@ public:
         return result ? std::move(*result) : load(name.c_str());
     }
 
-    // Waits for every job nobody took and drops its result and records: the
-    // process is leaving, and no worker may outlive that decision.
-    void finish() {
-        std::map<std::string, std::unique_ptr<Preloaded<T>>> left;
+    // Waits for every job nobody took and drops its result and records.
+    void clear() {
+        std::map<std::string, std::unique_ptr<Preloaded<T>>> dropped;
         {
             std::lock_guard lock(mutex);
-            left.swap(jobs);
+            dropped.swap(jobs);
         }
-        // The futures of std::async join in their destructors, here.
+        for (auto& [name, job] : dropped) job->wait();
     }
 
 private:

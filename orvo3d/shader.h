@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 #include "orvo3d/hash.h"
 #include "orvo3d/opengl.h"
@@ -15,7 +16,6 @@ class Shader {
 public:
     // Throws Orvo3D::LoggedException when no program can be built.
     Shader(const char* vertexPath, const char* fragmentPath);
-    ~Shader();
     Shader(const Shader&) = delete;
     Shader& operator=(const Shader&) = delete;
 
@@ -24,6 +24,6 @@ public:
     GLint uniformLocation(const char* uniformName, std::uint32_t key);
 
     std::map<std::uint32_t, GLint> uniforms;
-    char* name = nullptr;  // "vertex path / fragment path", for messages
-    GLuint program = 0;
+    std::string name;  // "vertex path / fragment path", for messages
+    GlProgram program;
 };

@@ -3,6 +3,8 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 
@@ -15,6 +17,29 @@ namespace {
 constexpr int kEffectGroup = 1;
 
 int mixerVolume(float volume) { return static_cast<int>(std::lround(volume * MIX_MAX_VOLUME)); }
+
+// Set on the main thread, read by the mixer's thread.
+std::atomic<bool> muted{false};
+// The gain the mute fade has reached; the mixer's thread alone changes it
+// once the fade is registered.
+float muteGain = 1.0f;
+
+// Runs on the whole mix (16-bit stereo, as the device was opened). Unmuted
+// and not fading, the mix passes untouched, sample for sample.
+void fadeForMute(int, void* stream, int length, void*) {
+    const float target = muted.load(std::memory_order_relaxed) ? 0.0f : 1.0f;
+    if (muteGain == 1.0f && target == 1.0f) return;
+    constexpr float kStep = 1.0f / Sound::kMuteRampFrames;
+    auto* samples = static_cast<Sint16*>(stream);
+    const int frames = length / static_cast<int>(2 * sizeof(Sint16));
+    for (int f = 0; f < frames; ++f) {
+        muteGain = muteGain < target ? std::min(target, muteGain + kStep) : std::max(target, muteGain - kStep);
+        for (int c = 0; c < 2; ++c) {
+            Sint16& sample = samples[2 * f + c];
+            sample = static_cast<Sint16>(std::lround(static_cast<float>(sample) * muteGain));
+        }
+    }
+}
 
 }  // namespace
 
@@ -52,7 +77,15 @@ Sound::Sound() {
     engine = std::make_unique<SoundEngine>();
     Uint16 format = 0;
     Mix_QuerySpec(&engine->frequency, &format, &engine->channels);
+
+    // A start muted begins silent, with no fade.
+    muteGain = muted.load() ? 0.0f : 1.0f;
+    Mix_RegisterEffect(MIX_CHANNEL_POST, fadeForMute, nullptr, nullptr);
 }
+
+void Sound::setMuted(bool mute) { muted.store(mute); }
+
+bool Sound::isMuted() { return muted.load(); }
 
 SoundClip& Sound::load(const char* path) {
     if (path == nullptr) path = "";
@@ -88,7 +121,7 @@ void Sound::adopt(const char* path, std::unique_ptr<SoundClip> clip) {
 }
 
 void Sound::play(const char* path) {
-    if (!engine) return;
+    if (!engine || isMuted()) return;
     SoundClip& clip = load(path);
     if (!clip.chunk) return;
     int channel = Mix_GroupAvailable(kEffectGroup);

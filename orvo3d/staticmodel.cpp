@@ -95,7 +95,7 @@ void decodeImages(const GltfModel& model, StaticModelData& data) {
                        ? static_cast<int>(view.byteLength)
                        : 0;
         DecodedImage& image = data.images[i];
-        image.pixels = {loadImageFromMemory(bytes, size, image.width, image.height), freeImage};
+        image = loadImageFromMemory(bytes, size);
         if (image.pixels == nullptr) Logger::error(kModule, __LINE__, "Failed to load image");
     }
 }
@@ -187,14 +187,14 @@ PreloadTable<StaticModelData>& preloaded() {
 
 void preloadStaticModel(const char* name) { preloaded().start(name, loadStaticModelData); }
 
-void finishStaticModelPreloads() { preloaded().finish(); }
+void dropStaticModelPreloads() { preloaded().clear(); }
 
 StaticModel::StaticModel(const char* name) : StaticModel(preloaded().takeOrLoad(name, loadStaticModelData)) {}
 
 StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {
     uploadTextures(data.images);
     for (std::size_t p = 0; p < parts.size(); ++p) {
-        if (data.partImages[p] >= 0) parts[p].texture = textures[static_cast<std::size_t>(data.partImages[p])];
+        if (data.partImages[p] >= 0) parts[p].texture = textures[static_cast<std::size_t>(data.partImages[p])].get();
     }
 
     vbo = makeVertexBuffer(data.vertices.data(), data.vertices.size() * sizeof(StaticVertex), "model", kModule,
@@ -209,7 +209,7 @@ StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {
     // program's inPosition is. The use-texture flag is an integer input of
     // the shader, so it goes through the integer attribute call: a float
     // attribute feeding an int input is undefined in GL.
-    const GLuint program = staticShader->program;
+    const GLuint program = staticShader->program.get();
     constexpr GLsizei kStride = sizeof(StaticVertex);
     bindAttribute(program, "inPosition", 3, GL_FLOAT, GL_FALSE, kStride, offsetof(StaticVertex, position), kModule,
                   __LINE__);
@@ -236,7 +236,7 @@ void StaticModel::uploadTextures(const std::vector<DecodedImage>& images) {
     if (!names.empty()) glGenTextures(static_cast<GLsizei>(names.size()), names.data());
     for (GLuint name : names) textures.emplace_back(name);
     for (std::size_t i = 0; i < images.size(); ++i) {
-        glBindTexture(GL_TEXTURE_2D, textures[i]);
+        glBindTexture(GL_TEXTURE_2D, textures[i].get());
         uploadRgbTexture(images[i].pixels.get(), images[i].width, images[i].height);
     }
     glBindTexture(GL_TEXTURE_2D, 0);

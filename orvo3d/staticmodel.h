@@ -60,7 +60,7 @@ StaticModelData loadStaticModelData(const char* name);
 void preloadStaticModel(const char* name);
 
 // Waits for every model preload nobody took and drops it.
-void finishStaticModelPreloads();
+void dropStaticModelPreloads();
 
 class StaticModel {
 public:

@@ -196,7 +196,12 @@ Status createKey(std::string_view parent, std::string_view name) {
 Status queryValue(std::string_view key, std::string_view name, void* buffer, std::size_t& size) {
     std::string folder = keyFolder(key);
     if (folder.empty() || !validName(name)) return failWith(EINVAL);
-    std::string path = folder + "/" + foldedName(name);
+    return readFile(folder, foldedName(name), buffer, size);
+}
+
+Status readFile(const std::string& folder, std::string_view file, void* buffer, std::size_t& size) {
+    if (!absolute(folder.c_str()) || !validName(file)) return failWith(EINVAL);
+    std::string path = folder + "/" + std::string(file);
     // Non-blocking so a FIFO in the value's place cannot hang the reader;
     // no symbolic links, so a value never reads a file elsewhere.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -234,11 +239,16 @@ Status queryValue(std::string_view key, std::string_view name, void* buffer, std
 Status setValue(std::string_view key, std::string_view name, const void* data, std::size_t size) {
     std::string folder = keyFolder(key);
     if (folder.empty() || !validName(name)) return failWith(EINVAL);
+    return replaceFile(folder, foldedName(name), data, size);
+}
+
+Status replaceFile(const std::string& folder, std::string_view file, const void* data, std::size_t size) {
+    if (!absolute(folder.c_str()) || !validName(file)) return failWith(EINVAL);
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return statusOfErrno();
 
-    const std::string path = folder + "/" + foldedName(name);
-    const std::string prefix = "." + foldedName(name) + ".";
+    const std::string path = folder + "/" + std::string(file);
+    const std::string prefix = "." + std::string(file) + ".";
     removeAbandonedTemporaries(dir, prefix);
     std::string temporary = folder + "/" + prefix + std::string(kTemporarySuffix, 'X');
     int fd = createTemporary(temporary);
@@ -293,15 +303,23 @@ ValueLock::ValueLock(std::string_view key, std::string_view name) {
         errno = why;
         return;
     }
-    fd = file;
+    handle = file;
 }
 
 ValueLock::~ValueLock() {
     // Closing the only descriptor of the open file releases its lock.
-    if (fd >= 0) ::close(fd);
+    if (handle != -1) ::close(static_cast<int>(handle));
 }
 
 std::string keyPath(std::string_view key) { return keyFolder(key); }
+
+bool makePrivateFolders(const std::string& path) {
+    if (!absolute(path.c_str())) {
+        errno = EINVAL;
+        return false;
+    }
+    return makeFolders(path);
+}
 
 std::string valuePath(std::string_view key, std::string_view name) {
     std::string folder = keyFolder(key);

@@ -10,6 +10,7 @@
 // A call that returns Failed leaves errno saying why (see failureText).
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -40,24 +41,35 @@ Status queryValue(std::string_view key, std::string_view name, void* buffer, std
 // left by saves that were killed before they finished are removed first.
 Status setValue(std::string_view key, std::string_view name, const void* data, std::size_t size);
 
+// The same read and atomic replacement for a file `file` (a plain name) in
+// any absolute `folder`, for the game's other per-user files: private (0600),
+// never through a link, a FIFO or a folder in its place.
+Status readFile(const std::string& folder, std::string_view file, void* buffer, std::size_t& size);
+Status replaceFile(const std::string& folder, std::string_view file, const void* data, std::size_t size);
+
+// Creates the missing folders of an absolute path, private (0700); false
+// with errno when that fails or something else than a folder is there.
+bool makePrivateFolders(const std::string& path);
+
 // An exclusive lock of one value for its lifetime, so that a read and the
-// replace that depends on it never interleave with another process's. It is
-// an OS lock on the file "." + name + ".lock" beside the value, which stays
-// there (removing it would let two holders lock two different files); the
-// system drops the lock with its process, so a killed holder never leaves
-// it taken. Waits while another process holds it. held() is false when the
-// lock file cannot be made or locked (no key, a read-only folder, a link in
-// its place); errno then says why.
+// replace that depends on it never interleave with another process's. The
+// system drops it with its process, so a killed holder never leaves it
+// taken; it waits while another process holds it. Here it is an OS lock on
+// the file "." + name + ".lock" beside the value, which stays there
+// (removing it would let two holders lock two different files); on Windows
+// a named mutex of the user's session. held() is false when it cannot be
+// taken (no key, a read-only folder, a link in its place); errno then says
+// why. Released by the thread that took it.
 class ValueLock {
 public:
     ValueLock(std::string_view key, std::string_view name);
     ~ValueLock();
     ValueLock(const ValueLock&) = delete;
     ValueLock& operator=(const ValueLock&) = delete;
-    bool held() const { return fd >= 0; }
+    bool held() const { return handle != -1; }
 
 private:
-    int fd = -1;
+    std::intptr_t handle = -1;  // a file descriptor, or a mutex's HANDLE
 };
 
 // The file that holds a value (for messages); "" when there is none.

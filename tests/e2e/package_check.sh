@@ -3,8 +3,10 @@
 # the build tree (nothing is compiled when the tree is up to date), lintian
 # finds no error and only the warnings the README names, apt-get installs it,
 # the files are where Debian wants them and valid (manual page, AppStream
-# metainfo, desktop entry, icons), the installed /usr/games/vimbrot plays the
-# whole end-to-end session, and after apt-get purge nothing of it is left.
+# metainfo, desktop entry, icons), the game is built hardened, the installed
+# launcher /usr/games/vimbrot starts it as `vimbrot` in the player's state
+# folder and plays the whole end-to-end session, and after apt-get purge
+# nothing of it is left.
 # Usage: package_check.sh <vimbrot executable> <source dir>
 # Needs root; skipped otherwise, when vimbrot is already installed (the test
 # would remove the player's copy), in a sanitizer build, and where dpkg is
@@ -95,11 +97,33 @@ installed=1
 dpkg-query -W -f='${Status}\n' vimbrot | grep -q "install ok installed" || fail "dpkg does not list vimbrot installed"
 dpkg -L vimbrot >"$work/files.txt"
 
+# /usr/games/vimbrot is the launcher, a POSIX shell script; the game itself
+# is in /usr/lib/games/vimbrot.
 game=/usr/games/vimbrot
+binary=/usr/lib/games/vimbrot/vimbrot
 [ -x "$game" ] || fail "no executable $game"
+[ "$(head -n 1 "$game")" = '#!/bin/sh' ] || fail "$game is not a POSIX shell script: $(head -n 1 "$game")"
 [ ! -e /usr/bin/vimbrot ] || fail "the package put an executable in /usr/bin"
-file -b "$game" | grep -q "ELF 64-bit.*x86-64.*stripped" || fail "$game: $(file -b "$game")"
-file -b "$game" | grep -q "not stripped" && fail "$game is not stripped"
+[ -x "$binary" ] || fail "no executable $binary"
+file -b "$binary" | grep -q "ELF 64-bit.*x86-64.*stripped" || fail "$binary: $(file -b "$binary")"
+file -b "$binary" | grep -q "not stripped" && fail "$binary is not stripped"
+
+# Built with Debian's hardening: read-only relocations bound at start
+# (relro, bindnow), the stack protector and fortified libc calls.
+# (Each listing is read whole first: grep -q would stop reading early, and
+# under pipefail the lister's broken pipe would fail the check.)
+segments=$(readelf -lW "$binary")
+dynamic=$(readelf -dW "$binary")
+symbols=$(readelf --dyn-syms -W "$binary")
+grep -q GNU_RELRO <<<"$segments" || fail "$binary has no RELRO segment"
+grep -Eq 'FLAGS.*\bNOW\b|BIND_NOW' <<<"$dynamic" || fail "$binary is not linked with -z now"
+grep -q '__stack_chk_fail' <<<"$symbols" || fail "$binary has no stack protector"
+grep -Eq '__[a-z0-9_]+_chk@' <<<"$symbols" || fail "$binary calls no fortified function"
+lintian -I --pedantic --no-tag-display-limit "$deb" >"$work/lintian-info.txt" 2>&1 || true
+for tag in hardening-no-fortify-functions hardening-no-bindnow hardening-no-relro hardening-no-pie; do
+  grep -q " $tag" "$work/lintian-info.txt" && fail "lintian: $tag"
+done
+echo "hardened: $binary has RELRO, BIND_NOW, the stack protector and fortified calls"
 
 for f in /usr/share/applications/vimbrot.desktop /usr/share/metainfo/io.github.orvo.Vimbrot.metainfo.xml \
          /usr/share/man/man6/vimbrot.6.gz /usr/share/doc/vimbrot/copyright /usr/share/doc/vimbrot/changelog.gz; do
@@ -130,7 +154,7 @@ MANWIDTH=80 man 6 vimbrot 2>"$work/man-warnings.txt" >"$work/man.txt" || fail "m
 for section in NAME SYNOPSIS DESCRIPTION CONTROLS "EXIT STATUS" ENVIRONMENT FILES; do
   grep -qx "$section" "$work/man.txt" || fail "the manual page has no $section section"
 done
-for word in message.log XDG_DATA_HOME XDG_CACHE_HOME SDL_AUDIODRIVER DISPLAY; do
+for word in message.log XDG_DATA_HOME XDG_STATE_HOME .local/state/vimbrot XDG_CACHE_HOME SDL_AUDIODRIVER DISPLAY; do
   grep -q "$word" "$work/man.txt" || fail "the manual page does not mention $word"
 done
 # The release records name this version.
@@ -141,9 +165,19 @@ zcat /usr/share/man/man6/vimbrot.6.gz | grep -q '^\.TH VIMBROT 6 .* "Vimbrot '"$
 head -n 1 /usr/share/doc/vimbrot/copyright \
   | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
   || fail "the copyright file is not machine-readable"
+# It names the Expat license, with the text of the LICENSE file.
+grep -qx 'Files: \*' /usr/share/doc/vimbrot/copyright && grep -qx 'License: Expat' /usr/share/doc/vimbrot/copyright \
+  || fail "the copyright file does not put the files under the Expat license"
+diff <(awk 'p { sub(/^ /, ""); if ($0 == ".") $0 = ""; print } /^License: Expat$/ && ++n == 2 { p = 1 }' \
+         /usr/share/doc/vimbrot/copyright) <(tail -n +3 "$src/LICENSE") \
+  || fail "the copyright file's Expat text is not the LICENSE file's"
 echo "installed: $(wc -l <"$work/files.txt") paths; manual page, metainfo, desktop entry and icons valid"
 
-# The installed game plays the whole session.
+# The launcher starts the installed game as the process vimbrot in the
+# player's state folder, where message.log is made.
+bash "$src/tests/e2e/launcher_check.sh" "$exe" "$src" "$game" "$binary" || fail "the installed launcher failed"
+
+# The installed game plays the whole session through the launcher.
 set +e
 bash "$src/tests/e2e/play_session.sh" "$game" "$src"
 played=$?

@@ -94,7 +94,11 @@ class Session:
         self.keys = None
         self.last = None
         self.stderr_paths = []
-        self.log_path = os.path.join(work, "message.log")
+        # A launcher starts the game in a folder of its own, which is then
+        # where its message.log is (PLAY_SESSION_LOG_DIR).
+        log_dir = os.environ.get("PLAY_SESSION_LOG_DIR", work)
+        os.makedirs(log_dir, mode=0o700, exist_ok=True)
+        self.log_path = os.path.join(log_dir, "message.log")
         os.makedirs(shots, exist_ok=True)
 
     # ---------------------------------------------------------- helpers

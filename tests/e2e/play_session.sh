@@ -41,6 +41,10 @@ cd "$work"
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$work/home/.cache
 # Test machines have no sound card; a silent driver keeps the log clean.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+# A launcher (a script, like the package's /usr/games/vimbrot) starts the
+# game in the state folder, where its message.log then is.
+export XDG_STATE_HOME=$work/home/.local/state
+if [ "$(head -c 2 "$exe")" = '#!' ]; then export PLAY_SESSION_LOG_DIR=$XDG_STATE_HOME/vimbrot; fi
 
 set +e
 "$python" "$here/play_session.py" "$exe" "$src" "$work/shots"

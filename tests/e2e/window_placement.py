@@ -43,23 +43,6 @@ def events(text):
     return found
 
 
-def check_huge_pages(pid):
-    """The game restarts itself with glibc's huge-page tunable (same process
-    id), and its large blocks then really sit on huge pages."""
-    env = open("/proc/%d/environ" % pid, "rb").read().split(b"\0")
-    tunables = [v for v in env if v.startswith(b"GLIBC_TUNABLES=")]
-    if not tunables or b"glibc.malloc.hugetlb=1" not in tunables[0]:
-        sys.exit("FAIL: the game runs without glibc.malloc.hugetlb=1: %r" % tunables)
-    rollup = open("/proc/%d/smaps_rollup" % pid).read()
-    huge = int(re.search(r"AnonHugePages:\s+(\d+) kB", rollup).group(1))
-    enabled = open("/sys/kernel/mm/transparent_hugepage/enabled").read()
-    # AddressSanitizer brings its own allocator, which the tunable does not reach.
-    sanitized = os.environ.get("PLACEMENT_SANITIZED") == "1"
-    if "[never]" not in enabled and huge == 0 and not sanitized:
-        sys.exit("FAIL: no anonymous huge pages in use (%s)" % enabled.strip())
-    print("  huge pages: %s; %d MiB of anonymous memory on huge pages" % (tunables[0].decode(), huge // 1024))
-
-
 def main():
     exe, work = sys.argv[1], sys.argv[2]
     screen_w, screen_h = (int(v) for v in os.environ["PLACEMENT_SCREEN"].split("x")[:2])
@@ -94,7 +77,6 @@ def main():
             if game.poll() is not None or time.monotonic() > deadline:
                 sys.exit("FAIL: the menu never appeared (exit code %s)" % game.poll())
             time.sleep(0.05)
-        check_huge_pages(game.pid)
         S.Keys(window).tap("Escape")
         if game.wait(timeout=60) != 0:
             sys.exit("FAIL: the game exited with code %d" % game.returncode)

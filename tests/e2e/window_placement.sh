@@ -20,9 +20,6 @@ mkdir -p "$work/home"
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CACHE_HOME=$work/home/.cache
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
-# An AddressSanitizer build allocates through its own allocator.
-if ldd "$exe" | grep libasan >/dev/null; then export PLACEMENT_SANITIZED=1; fi
-
 for screen in 1920x1200x24 1280x1024x24; do
   echo "screen $screen:"
   PLACEMENT_SCREEN=$screen xvfb-run -a -s "-screen 0 $screen" "$python" "$here/window_placement.py" "$exe" "$work"

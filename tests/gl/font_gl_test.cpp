@@ -109,10 +109,10 @@ TEST(GLFont, InstanceIsBuiltOnceWithTheWholeTable) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
     Font& a = Font::instance();
-    GLuint vbo = a.vbo;
+    GLuint vbo = a.vbo.get();
     Font& b = Font::instance();
     EXPECT_EQ(&a, &b);
-    EXPECT_EQ(b.vbo, vbo);
+    EXPECT_EQ(b.vbo.get(), vbo);
     GLint size = 0;
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);

@@ -65,8 +65,8 @@ TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
 
     ASSERT_NE(renderer->shader, nullptr);
     ASSERT_NE(renderer->shadowShader, nullptr);
-    const GLuint textures[] = {renderer->metalTexture, renderer->metalNormalTexture, renderer->buildingTexture,
-                               renderer->buildingNormalTexture};
+    const GLuint textures[] = {renderer->metalTexture.get(), renderer->metalNormalTexture.get(), renderer->buildingTexture.get(),
+                               renderer->buildingNormalTexture.get()};
     EXPECT_EQ(std::set<GLuint>(std::begin(textures), std::end(textures)).size(), 4u);
     for (GLuint texture : textures) {
         glBindTexture(GL_TEXTURE_2D, texture);
@@ -89,7 +89,7 @@ TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
 // coordinate; every triangle counter-clockwise from outside, faces -x, +x,
 // +z, -z, +y, -y, texture coordinates from the two in-face axes.
 TEST_F(GLPlate, CubeBufferHoldsOutwardFacesInOrder) {
-    glBindBuffer(GL_ARRAY_BUFFER, renderer().vbo);
+    glBindBuffer(GL_ARRAY_BUFFER, renderer().vbo.get());
     GLint bytes = 0;
     glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
     ASSERT_EQ(bytes, 1152);
@@ -126,14 +126,13 @@ TEST_F(GLPlate, CubeBufferHoldsOutwardFacesInOrder) {
 // A texture whose image did not decode is a defined 1 x 1 grey, complete
 // with its mipmaps, and a plate drawn with it shows grey lit by its colour.
 TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
-    int width = 0, height = 0;
-    unsigned char* pixels = loadImage("data/missing-texture.jpg", width, height);
-    EXPECT_EQ(pixels, nullptr);
+    const DecodedImage missing = loadImage("data/missing-texture.jpg");
+    EXPECT_EQ(missing.pixels, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
 
     GlTexture placeholder = createGlObject<GlTextureKind>();
-    glBindTexture(GL_TEXTURE_2D, placeholder);
-    uploadRgbTexture(pixels, width, height);
+    glBindTexture(GL_TEXTURE_2D, placeholder.get());
+    uploadRgbTexture(missing.pixels.get(), missing.width, missing.height);
     GLint w = 0, h = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
@@ -158,7 +157,7 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
     for (GLuint loaded : {shared.metalTexture.get(), shared.metalNormalTexture.get(), shared.buildingTexture.get(),
                           shared.buildingNormalTexture.get()}) {
         glBindTexture(GL_TEXTURE_2D, loaded);
-        uploadRgbTexture(pixels, width, height);
+        uploadRgbTexture(missing.pixels.get(), missing.width, missing.height);
     }
     GLuint depth = bindLitDepthMap();
 
@@ -217,11 +216,11 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
     glActiveTexture(GL_TEXTURE1);
     GLint colourMap = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &colourMap);
-    EXPECT_EQ(static_cast<GLuint>(colourMap), renderer->buildingTexture);
+    EXPECT_EQ(static_cast<GLuint>(colourMap), renderer->buildingTexture.get());
     glActiveTexture(GL_TEXTURE2);
     GLint normalMap = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &normalMap);
-    EXPECT_EQ(static_cast<GLuint>(normalMap), renderer->buildingNormalTexture);
+    EXPECT_EQ(static_cast<GLuint>(normalMap), renderer->buildingNormalTexture.get());
     // Every uniform the draw uploads exists in the program.
     EXPECT_EQ(readLog(), "");
 }

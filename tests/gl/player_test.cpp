@@ -55,7 +55,7 @@ class GLPlayerPose : public GLPlayer, public testing::WithParamInterface<PoseCas
 
 glm::mat4 modelUniform(const Shader& shader) {
     glm::mat4 m(0.0f);
-    glGetUniformfv(shader.program, glGetUniformLocation(shader.program, "model"), &m[0][0]);
+    glGetUniformfv(shader.program.get(), glGetUniformLocation(shader.program.get(), "model"), &m[0][0]);
     return m;
 }
 

@@ -52,15 +52,15 @@ protected:
 
 TEST_F(GLShader, BuildsAProgramThatDraws) {
     Shader shader("shaders/test-good.vert", "shaders/test-good.frag");
-    ASSERT_NE(shader.program, 0u);
-    EXPECT_STREQ(shader.name, "shaders/test-good.vert / shaders/test-good.frag");
+    ASSERT_NE(shader.program.get(), 0u);
+    EXPECT_EQ(shader.name, "shaders/test-good.vert / shaders/test-good.frag");
 
     GLuint vao = 0;
     glGenVertexArrays(1, &vao);
     glBindVertexArray(vao);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glUseProgram(shader.program);
+    glUseProgram(shader.program.get());
     glm::mat4 identity(1.0f);
     glUniformMatrix4fv(shader.uniformLocation(UNIFORM("view")), 1, GL_FALSE, &identity[0][0]);
     glUniform3f(shader.uniformLocation(UNIFORM("tint")), 1.0f, 0.5f, 0.0f);
@@ -77,7 +77,7 @@ TEST_F(GLShader, BuildsAProgramThatDraws) {
 TEST_F(GLShader, UniformLocationsAreCachedByKey) {
     Shader shader("shaders/test-good.vert", "shaders/test-good.frag");
     GLint view = shader.uniformLocation(UNIFORM("view"));
-    EXPECT_EQ(view, glGetUniformLocation(shader.program, "view"));
+    EXPECT_EQ(view, glGetUniformLocation(shader.program.get(), "view"));
     EXPECT_GE(view, 0);
     ASSERT_EQ(shader.uniforms.size(), 1u);
     EXPECT_EQ(shader.uniforms.at(0xFEFDAB8Eu), view);
@@ -88,7 +88,7 @@ TEST_F(GLShader, UniformLocationsAreCachedByKey) {
     EXPECT_EQ(shader.uniformLocation("tint", uniformKey("view")), 42);
 
     GLint tint = shader.uniformLocation(UNIFORM("tint"));
-    EXPECT_EQ(tint, glGetUniformLocation(shader.program, "tint"));
+    EXPECT_EQ(tint, glGetUniformLocation(shader.program.get(), "tint"));
     EXPECT_NE(tint, -1);
     EXPECT_EQ(shader.uniforms.size(), 2u);
 }

@@ -61,8 +61,8 @@ std::unique_ptr<DrawnShip> restingShip(float x, float ticks) {
 // One frame as the game renders it: the shadow pass into the shadow map,
 // then the main pass over the sky colour, each drawing the ship.
 void renderFrame(const DrawnShip& ship, ShadowMap& shadowMap) {
-    ship.render(setUpShadowPass(shadowMap.framebuffer));
-    ship.render(setUpMainPass(shadowMap.texture));
+    ship.render(setUpShadowPass(shadowMap.framebuffer.get()));
+    ship.render(setUpMainPass(shadowMap.texture.get()));
     glFinish();
 }
 
@@ -128,14 +128,14 @@ TEST_F(GLShip, LoadedShipHasItsMeshesPartsAndImages) {
         bool textured = expected[i] == hashName("Material") || expected[i] == hashName("Material.001");
         EXPECT_EQ(part.hasTexture, textured) << "part " << i;
         if (textured) {
-            EXPECT_EQ(part.texture, model.textures[expected[i] == hashName("Material") ? 0 : 1]);
+            EXPECT_EQ(part.texture, model.textures[expected[i] == hashName("Material") ? 0 : 1].get());
         }
     }
     EXPECT_NE(log.find(" / " + std::to_string(next) + " faces / "), std::string::npos) << log;
 
     // Both images decoded into real textures.
-    for (GLuint texture : model.textures) {
-        glBindTexture(GL_TEXTURE_2D, texture);
+    for (const GlTexture& texture : model.textures) {
+        glBindTexture(GL_TEXTURE_2D, texture.get());
         GLint w = 0;
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
         EXPECT_GE(w, 256);
@@ -158,7 +158,7 @@ TEST_F(GLShip, DrawnInBothPassesWhereTheCameraSeesIt) {
         glm::vec3 texel = (glm::vec3(light) / light.w) * 0.5f + 0.5f;
         float depth = 1.0f;
         float farDepth = 0.0f;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, shadowMap.framebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, shadowMap.framebuffer.get());
         glReadPixels(static_cast<int>(texel.x * kShadowSize), static_cast<int>(texel.y * kShadowSize), 1, 1,
                      GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
         glReadPixels(10, 10, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &farDepth);
@@ -210,7 +210,7 @@ TEST_F(GLShip, FlamesFlickerWithTicksWhileTheHullStaysPut) {
 // ---- Fixture models ------------------------------------------------------------
 
 std::vector<StaticVertex> readVertices(const StaticModel& model) {
-    glBindBuffer(GL_ARRAY_BUFFER, model.vbo);
+    glBindBuffer(GL_ARRAY_BUFFER, model.vbo.get());
     GLint size = 0;
     glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
     std::vector<StaticVertex> vertices(static_cast<std::size_t>(size) / sizeof(StaticVertex));
@@ -326,7 +326,7 @@ TEST_F(GLStaticModel, VerticesArePlacedColouredAndFlaggedPerMaterial) {
     ASSERT_EQ(model.parts.size(), 3u);
     ASSERT_EQ(model.textures.size(), 1u);
     EXPECT_TRUE(model.parts[0].hasTexture);
-    EXPECT_EQ(model.parts[0].texture, model.textures[0]);
+    EXPECT_EQ(model.parts[0].texture, model.textures[0].get());
     EXPECT_EQ(model.parts[0].materialNameHash, hashName("Skin"));
     EXPECT_FALSE(model.parts[1].hasTexture);
     EXPECT_EQ(model.parts[1].texture, 0u);
@@ -436,8 +436,8 @@ TEST_F(GLStaticModel, AnImageThatDoesNotDecodeLeavesTheOtherOneIntact) {
     EXPECT_EQ(countOf(log, "Failed to load image"), 1) << log;
     EXPECT_LT(log.find("Failed to load texture"), log.find("Failed to load image"));
     ASSERT_EQ(model.textures.size(), 2u);
-    EXPECT_EQ(model.parts[0].texture, model.textures[0]);
-    EXPECT_EQ(model.parts[1].texture, model.textures[1]);
+    EXPECT_EQ(model.parts[0].texture, model.textures[0].get());
+    EXPECT_EQ(model.parts[1].texture, model.textures[1].get());
 
     auto texel = [](GLuint texture, GLint& width) {
         glBindTexture(GL_TEXTURE_2D, texture);
@@ -448,13 +448,13 @@ TEST_F(GLStaticModel, AnImageThatDoesNotDecodeLeavesTheOtherOneIntact) {
         return glm::ivec3(rgb[0], rgb[1], rgb[2]);
     };
     GLint width = 0;
-    glm::ivec3 second = texel(model.textures[1], width);
+    glm::ivec3 second = texel(model.textures[1].get(), width);
     EXPECT_EQ(width, 8);
     EXPECT_NEAR(second.r, 30, 12);
     EXPECT_NEAR(second.g, 200, 12);
     EXPECT_NEAR(second.b, 40, 12);
     // The broken one holds the plain grey placeholder, not garbage.
-    glm::ivec3 first = texel(model.textures[0], width);
+    glm::ivec3 first = texel(model.textures[0].get(), width);
     EXPECT_EQ(width, 1);
     EXPECT_EQ(first, glm::ivec3(128, 128, 128));
 }

@@ -31,9 +31,9 @@ struct ShadowMap {
 // One frame of the game's two passes with only the road in the scene.
 // castShadows false leaves the map cleared, so nothing is in shadow.
 void renderFrame(Track& track, const ShadowMap& shadow, glm::vec3 clear, bool castShadows = true) {
-    const RenderContext shadowPass = setUpShadowPass(shadow.framebuffer);
+    const RenderContext shadowPass = setUpShadowPass(shadow.framebuffer.get());
     if (castShadows) track.render(shadowPass);
-    const RenderContext mainPass = setUpMainPass(shadow.depthTexture, clear);
+    const RenderContext mainPass = setUpMainPass(shadow.depthTexture.get(), clear);
     track.render(mainPass);
     glFinish();
 }

@@ -279,6 +279,8 @@ TEST_F(HighScoreStore, DamagedOrUnreadableValuesReadZero) {
         {"truncated to 1 byte", [&] { storeRaw(good.substr(0, 1)); }, 0},
         {"truncated to 40 bytes", [&] { storeRaw(good.substr(0, 40)); }, 0},
         {"truncated to 75 bytes", [&] { storeRaw(good.substr(0, 75)); }, 0},
+        // Cut inside the digits, the value is the digits that are left.
+        {"cut after three of six digits", [&] { storeRaw(stored(123456).substr(0, 2 * (kPrefix.size() + 3))); }, 123},
         {"not hex", [&] { storeRaw(std::string(82, 'Z') + '\0'); }, 0},
         {"binary", [&] {
              std::string bytes;

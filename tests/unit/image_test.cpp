@@ -42,12 +42,12 @@ TEST(Image, AnyChannelCountComesOutAsRgbTopRowFirst) {
     for (int channels : {1, 2, 3, 4}) {
         SCOPED_TRACE(channels);
         std::string png = makePng(channels);
-        int width = 0, height = 0;
-        unsigned char* pixels = loadImageFromMemory(reinterpret_cast<const unsigned char*>(png.data()),
-                                                    static_cast<int>(png.size()), width, height);
+        const DecodedImage image =
+            loadImageFromMemory(reinterpret_cast<const unsigned char*>(png.data()), static_cast<int>(png.size()));
+        const unsigned char* pixels = image.pixels.get();
         ASSERT_NE(pixels, nullptr);
-        EXPECT_EQ(width, 4);
-        EXPECT_EQ(height, 3);
+        EXPECT_EQ(image.width, 4);
+        EXPECT_EQ(image.height, 3);
         for (int y = 0; y < 3; ++y) {
             for (int x = 0; x < 4; ++x) {
                 const unsigned char* p = pixels + (y * 4 + x) * 3;
@@ -59,34 +59,30 @@ TEST(Image, AnyChannelCountComesOutAsRgbTopRowFirst) {
                 }
             }
         }
-        freeImage(pixels);
     }
     EXPECT_EQ(readLog(), "");
 }
 
 TEST(Image, FileUnderTheWorkingDirectoryLoadsByPath) {
     writeFile("data/fixture-grey.png", makePng(1));
-    int width = 0, height = 0;
-    unsigned char* pixels = loadImage("data/fixture-grey.png", width, height);
+    const DecodedImage image = loadImage("data/fixture-grey.png");
+    const unsigned char* pixels = image.pixels.get();
     ASSERT_NE(pixels, nullptr);
-    EXPECT_EQ(width, 4);
-    EXPECT_EQ(height, 3);
+    EXPECT_EQ(image.width, 4);
+    EXPECT_EQ(image.height, 3);
     // Top-left first, then the last pixel of the bottom row.
     EXPECT_EQ(pixels[0], expectedValue(0, 0, 0));
     EXPECT_EQ(pixels[(3 * 4 - 1) * 3 + 2], expectedValue(3, 2, 0));
-    freeImage(pixels);
 }
 
 TEST(Image, PlateTexturesDecodeTo1024SquareRgb) {
     writeFile("message.log", "");
     for (const char* path : {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg", "data/building-normal.jpg"}) {
         SCOPED_TRACE(path);
-        int width = 0, height = 0;
-        unsigned char* pixels = loadImage(path, width, height);
-        ASSERT_NE(pixels, nullptr);
-        EXPECT_EQ(width, 1024);
-        EXPECT_EQ(height, 1024);
-        freeImage(pixels);
+        const DecodedImage image = loadImage(path);
+        ASSERT_NE(image.pixels, nullptr);
+        EXPECT_EQ(image.width, 1024);
+        EXPECT_EQ(image.height, 1024);
     }
     EXPECT_EQ(readLog(), "");
 }
@@ -104,10 +100,9 @@ TEST(Image, UndecodableInputGivesNullAndOneRecord) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         writeFile("message.log", "");
-        int width = 0, height = 0;
-        unsigned char* pixels = loadImageFromMemory(reinterpret_cast<const unsigned char*>(c.bytes.data()),
-                                                    static_cast<int>(c.bytes.size()), width, height);
-        EXPECT_EQ(pixels, nullptr);
+        const DecodedImage image = loadImageFromMemory(reinterpret_cast<const unsigned char*>(c.bytes.data()),
+                                                       static_cast<int>(c.bytes.size()));
+        EXPECT_EQ(image.pixels, nullptr);
         std::string log = readLog();
         EXPECT_EQ(countOf(log, "Failed to load texture"), 1);
         EXPECT_EQ(countOf(log, "ERROR"), 1) << log;
@@ -118,8 +113,7 @@ TEST(Image, UndecodableInputGivesNullAndOneRecord) {
     for (const char* path : {"data/broken.jpg", "data/nowhere.jpg"}) {
         SCOPED_TRACE(path);
         writeFile("message.log", "");
-        int width = 0, height = 0;
-        EXPECT_EQ(loadImage(path, width, height), nullptr);
+        EXPECT_EQ(loadImage(path).pixels, nullptr);
         EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
         EXPECT_EQ(countOf(readLog(), "ERROR"), 1);
     }

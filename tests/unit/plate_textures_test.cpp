@@ -9,12 +9,9 @@
 
 namespace {
 
-struct Decoded {
-    unsigned char* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    ~Decoded() { freeImage(pixels); }
-    int at(int x, int y, int c) const { return pixels[(static_cast<std::size_t>(y) * width + x) * 3 + c]; }
+struct Decoded : DecodedImage {
+    explicit Decoded(const char* path) : DecodedImage(loadImage(path)) {}
+    int at(int x, int y, int c) const { return pixels.get()[(static_cast<std::size_t>(y) * width + x) * 3 + c]; }
 };
 
 // Mean absolute difference between column a and column b (or rows).
@@ -38,8 +35,7 @@ double rowDifference(const Decoded& img, int a, int b) {
 TEST(PlateTextures, TileWithoutSeams) {
     for (const char* path : {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg", "data/building-normal.jpg"}) {
         SCOPED_TRACE(path);
-        Decoded img;
-        img.pixels = loadImage(path, img.width, img.height);
+        const Decoded img(path);
         ASSERT_NE(img.pixels, nullptr);
         ASSERT_EQ(img.width, 1024);
         ASSERT_EQ(img.height, 1024);
@@ -54,8 +50,7 @@ TEST(PlateTextures, TileWithoutSeams) {
 TEST(PlateTextures, NormalMapsPointOutOfTheSurface) {
     for (const char* path : {"data/metal-normal.jpg", "data/building-normal.jpg"}) {
         SCOPED_TRACE(path);
-        Decoded img;
-        img.pixels = loadImage(path, img.width, img.height);
+        const Decoded img(path);
         ASSERT_NE(img.pixels, nullptr);
         double mean[3] = {0, 0, 0};
         int flat = 0;

@@ -5,6 +5,7 @@
 
 #include <SDL2/SDL_mixer.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -74,23 +75,36 @@ TEST(PreloadTable, EachStartedNameIsTakenOnce) {
     EXPECT_FALSE(table.take("a")) << "a result is handed out once";
 }
 
+TEST(PreloadTable, ClearWaitsForUnfinishedWorkAndDropsItsResultAndRecords) {
+    PreloadTable<std::string> table;
+    std::atomic<bool> finished = false;
+    table.start("slow", [&finished] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Logger::error("worker", 1, "from the dropped work");
+        finished = true;
+        return std::string("made");
+    });
+    table.clear();
+    EXPECT_TRUE(finished) << "clear returned while the worker was still running";
+    EXPECT_FALSE(table.take("slow")) << "a cleared result is not handed out";
+    EXPECT_EQ(readLog(), "");
+}
+
 TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
     for (const char* path : {"data/metal.jpg", "data/building-normal.jpg"}) {
         SCOPED_TRACE(path);
-        int plainW = 0, plainH = 0;
-        unsigned char* plain = loadImage(path, plainW, plainH);
-        ASSERT_NE(plain, nullptr);
+        const DecodedImage plain = loadImage(path);
+        ASSERT_NE(plain.pixels, nullptr);
 
         preloadImage(path);
-        int w = 0, h = 0;
-        unsigned char* preloaded = loadImage(path, w, h);
-        ASSERT_NE(preloaded, nullptr);
-        EXPECT_EQ(w, plainW);
-        EXPECT_EQ(h, plainH);
-        EXPECT_EQ(std::memcmp(plain, preloaded, static_cast<std::size_t>(w) * h * 3), 0);
-        EXPECT_NE(plain, preloaded);
-        freeImage(plain);
-        freeImage(preloaded);
+        const DecodedImage preloaded = loadImage(path);
+        ASSERT_NE(preloaded.pixels, nullptr);
+        EXPECT_EQ(preloaded.width, plain.width);
+        EXPECT_EQ(preloaded.height, plain.height);
+        EXPECT_EQ(std::memcmp(plain.pixels.get(), preloaded.pixels.get(),
+                              static_cast<std::size_t>(plain.width) * plain.height * 3),
+                  0);
+        EXPECT_NE(plain.pixels, preloaded.pixels);
     }
     EXPECT_EQ(readLog(), "");
 }
@@ -98,8 +112,7 @@ TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
 TEST(PreloadImage, AFailedDecodeIsRecordedWhenItsImageIsLoaded) {
     preloadImage("data/no-such-image.jpg");
     EXPECT_EQ(readLog(), "") << "recorded before the loader asked for the image";
-    int w = -1, h = -1;
-    EXPECT_EQ(loadImage("data/no-such-image.jpg", w, h), nullptr);
+    EXPECT_EQ(loadImage("data/no-such-image.jpg").pixels, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
     EXPECT_EQ(countOf(readLog(), "ERROR"), 1);
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -333,4 +334,103 @@ TEST(Sound, WithoutAnAudioDeviceTheGameRunsOnSilently) {
     int code = std::atoi(log.c_str() + at + std::string("Failed to start sound engine: ").size());
     EXPECT_NE(code, 0);
     EXPECT_TRUE(sound.sounds.empty());
+}
+
+namespace {
+
+// Frames the mixer may hold between a call on the main thread and the disk:
+// a few buffers of its own and the device's.
+constexpr std::size_t kLatency = 4 * Sound::kBufferFrames;
+
+// Index of the first run of at least `length` zero samples from `from`.
+std::size_t firstSilence(const Samples& s, std::size_t from, std::size_t length) {
+    std::size_t run = 0;
+    for (std::size_t i = from; i < s.size(); ++i) {
+        run = s[i] == 0.0 ? run + 1 : 0;
+        if (run == length) return i + 1 - length;
+    }
+    return s.size();
+}
+
+// Best line-up of the looping clip somewhere in one loop from `from`.
+std::size_t alignLoop(const Samples& out, const Samples& clip, std::size_t from) {
+    return align(out, clip, from + clip.size() / 2, clip.size() / 2 + 1);
+}
+
+}  // namespace
+
+TEST(Sound, MutingFadesTheWholeMixToSilenceAndUnmutingBringsBackTheExactVolumes) {
+    DiskAudio disk;
+    Sound& sound = Sound::instance();
+    ASSERT_TRUE(sound.engine);
+    const Samples clip = leftChannel(sound.load("data/menu.wav"));
+    ASSERT_GT(clip.size(), 1000u);
+    const double loudest = kMixerMusicGain * peak(clip, 0, clip.size());
+
+    sound.playMusic("data/menu.wav");
+    disk.waitFor(0, Sound::kFrequency / 4);
+    const std::size_t mutedAt = disk.framesWritten();
+    Sound::setMuted(true);
+    EXPECT_TRUE(Sound::isMuted());
+    sound.play("data/jump.wav");  // muted: no effect starts
+    EXPECT_EQ(Mix_Playing(-1), 1);
+    disk.waitFor(mutedAt, Sound::kFrequency / 2);
+    const std::size_t unmutedAt = disk.framesWritten();
+    Sound::setMuted(false);
+    EXPECT_FALSE(Sound::isMuted());
+    disk.waitFor(unmutedAt, kLatency + 12 * clip.size());
+    const Samples out = disk.left();
+
+    // Muted: nothing but silence, on both sides of the quiet stretch.
+    const std::size_t silent = firstSilence(out, mutedAt, Sound::kFrequency / 20);
+    ASSERT_LT(silent, mutedAt + kLatency + Sound::kMuteRampFrames) << "the mix did not go silent at once";
+    const std::size_t heard = firstSound(out, silent);
+    ASSERT_GT(heard, unmutedAt) << "sound came back before the unmute";
+    EXPECT_LT(heard, unmutedAt + kLatency + Sound::kMuteRampFrames) << "the sound did not come back at once";
+    std::string both = readFile(sandboxDirectory() / "mixed.raw");
+    for (std::size_t i = 4 * silent; i < 4 * heard; ++i) ASSERT_EQ(both[i], 0) << "byte " << i;
+
+    // No click: the mix fades out and in over a few milliseconds; a cut
+    // would leave a full sample next to the silence.
+    const double ramp = loudest * 8.0 / Sound::kMuteRampFrames + 2.0;
+    EXPECT_LE(peak(out, silent - 8, 8), ramp) << "the mix was cut, not faded, when muted";
+    EXPECT_LE(peak(out, heard, 8), ramp) << "the mix jumped back, not faded in, when unmuted";
+
+    // Unmuted: the music at exactly its volume again, loop after loop.
+    const std::size_t at = alignLoop(out, clip, heard + Sound::kMuteRampFrames);
+    for (std::size_t k = 0; k < 8; ++k) {
+        Fit f = fitGain(out, at + k * clip.size(), clip, 0, clip.size());
+        EXPECT_NEAR(f.gain, kMixerMusicGain, 0.002) << "loop " << k;
+        EXPECT_LT(f.residual, 2e-2) << "loop " << k;
+    }
+}
+
+TEST(Sound, AStartMutedIsSilentFromTheFirstSampleAndEffectsPlayAtTheirVolumeOnceUnmuted) {
+    DiskAudio disk;
+    Sound::setMuted(true);
+    Sound& sound = Sound::instance();
+    ASSERT_TRUE(sound.engine);
+    sound.playMusic("data/menu.wav");
+    disk.waitFor(0, Sound::kFrequency / 2);
+    EXPECT_EQ(firstSound(disk.left()), disk.left().size()) << "a start muted made a sound";
+
+    Sound::setMuted(false);
+    sound.load("data/jump.wav");
+    sleepMs(50);  // past the fade in
+    std::size_t before = disk.framesWritten();
+    sound.play("data/jump.wav");
+    EXPECT_EQ(Mix_Playing(-1), 2);
+    const Samples clip = leftChannel(sound.load("data/jump.wav"));
+    disk.waitFor(before, kLatency + clip.size() + Sound::kFrequency / 10);
+    // The music plays on beside it, so the effect is found by what is left
+    // of the mix once the music is taken out.
+    const Samples music = leftChannel(sound.load("data/menu.wav"));
+    Samples out = disk.left();
+    std::size_t m = alignLoop(out, music, before);
+    while (m >= music.size()) m -= music.size();
+    for (std::size_t i = m; i < out.size(); ++i) out[i] -= kMixerMusicGain * music[(i - m) % music.size()];
+    std::size_t at = align(out, clip, firstSound(out, before, 300.0) - firstSound(clip, 0, 1000.0));
+    Fit f = fitGain(out, at, clip, 0, clip.size());
+    EXPECT_NEAR(f.gain, kMixerEffectGain, 0.003);
+    EXPECT_LT(f.residual, 2e-2);
 }

@@ -1,0 +1,89 @@
+#include "game/commandline.h"
+
+#include <cstring>
+
+#include "orvo3d/log.h"
+
+#ifndef VIMBROT_VERSION
+#error "VIMBROT_VERSION is given by the build"
+#endif
+
+namespace {
+
+constexpr const char* kUsage = "Usage: vimbrot [--fullscreen | --windowed] [--mute] [--help] [--version]\n";
+
+constexpr const char* kHelp =
+    "An endless 3D arcade racer: fly over a road of floating plates in space.\n"
+    "\n"
+    "  --fullscreen  start in fullscreen\n"
+    "  --windowed    start in a window\n"
+    "  --mute        start with the music and the effects muted\n"
+    "  --help        print this help and exit\n"
+    "  --version     print the version and exit\n"
+    "\n"
+    "Controls, files and exit codes: man 6 vimbrot\n";
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+    CommandLine line;
+    bool help = false;
+    bool version = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--fullscreen") == 0) {
+            line.options.fullscreen = true;
+        } else if (std::strcmp(arg, "--windowed") == 0) {
+            line.options.fullscreen = false;
+        } else if (std::strcmp(arg, "--mute") == 0) {
+            line.options.mute = true;
+        } else if (std::strcmp(arg, "--help") == 0) {
+            help = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            version = true;
+        } else {
+            line.request = CommandLineRequest::Misused;
+            line.offending = arg;
+            return line;
+        }
+    }
+    if (help) {
+        line.request = CommandLineRequest::Help;
+    } else if (version) {
+        line.request = CommandLineRequest::Version;
+    }
+    return line;
+}
+
+std::optional<int> answerCommandLine(const CommandLine& line, std::FILE* out, std::FILE* err) {
+    switch (line.request) {
+        case CommandLineRequest::Play:
+            return std::nullopt;
+        case CommandLineRequest::Help:
+            std::fputs(kUsage, out);
+            std::fputs(kHelp, out);
+            return std::fflush(out) == 0 ? 0 : 1;
+        case CommandLineRequest::Version:
+            std::fputs("vimbrot " VIMBROT_VERSION "\n", out);
+            return std::fflush(out) == 0 ? 0 : 1;
+        case CommandLineRequest::Misused:
+            if (line.offending.size() > 1 && line.offending[0] == '-') {
+                std::fprintf(err, "vimbrot: unknown option '%s'\n", line.offending.c_str());
+            } else {
+                std::fprintf(err, "vimbrot: unexpected argument '%s'\n", line.offending.c_str());
+            }
+            std::fputs(kUsage, err);
+            std::fputs("Try 'vimbrot --help' for more.\n", err);
+            return kUsageExitCode;
+    }
+    return std::nullopt;
+}
+
+Settings settingsForRun(const LaunchOptions& options) {
+    LoadedSettings loaded = loadSettings();
+    if (!loaded.problem.empty()) Logger::error("game/commandline", __LINE__, "%s", loaded.problem.c_str());
+    Settings settings = loaded.settings;
+    settings.fullscreen = options.fullscreen.value_or(settings.fullscreen);
+    settings.mute = options.mute.value_or(settings.mute);
+    return settings;
+}
