@@ -1,12 +1,16 @@
 #include "game/highscore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "orvo3d/log.h"
+#include "orvo3d/preload.h"
 #include "platform/cipher.h"
 #include "platform/userstore.h"
 
@@ -36,6 +40,9 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 // is reported when it is first seen (or when the reason changes), not in
 // every frame. An empty path means the value read fine or is not there.
 void reportUnreadable(const std::string& path, int error) {
+    // A save on its worker reads the store too.
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
     static std::string reportedPath;
     static int reportedError = 0;
     if (path == reportedPath && error == reportedError) return;
@@ -44,6 +51,14 @@ void reportUnreadable(const std::string& path, int error) {
     if (path.empty()) return;
     Logger::error("game/highscore", __LINE__, "Cannot read the best score from %s: %s", path.c_str(),
                   UserStore::failureText(error).c_str());
+}
+
+// The game's key and the maker's key above it, as a first save makes them.
+UserStore::Status createProductKey() {
+    UserStore::Status made = UserStore::Status::Ok;
+    if (UserStore::openKey(kMakerKey) == UserStore::Status::NotFound) made = UserStore::createKey("", kMakerKey);
+    if (made == UserStore::Status::Ok) made = UserStore::createKey(kMakerKey, kProductName);
+    return made;
 }
 
 int hexValue(char c) {
@@ -94,7 +109,32 @@ unsigned char* decryptFromHex(const char* hex) {
     return text;
 }
 
-std::int64_t load() {
+}  // namespace HighScore
+
+namespace {
+
+// The end-of-run save on its worker and the score it is saving; touched only
+// by the thread that runs the screens.
+std::unique_ptr<Preloaded<std::int64_t>> pendingSave;
+std::int64_t pendingScore = 0;
+
+// Writes the records of a finished save (waiting for it when `wait`) here,
+// as if it had been done here.
+void collectSave(bool wait) {
+    if (!pendingSave || (!wait && !pendingSave->ready())) return;
+    std::unique_ptr<Preloaded<std::int64_t>> save = std::move(pendingSave);
+    try {
+        save->take();
+    } catch (const std::exception& error) {
+        Logger::error("game/highscore", __LINE__, "Failed to save the best score %lld: %s",
+                      static_cast<long long>(pendingScore), error.what());
+    }
+}
+
+// The stored best, as the store holds it now; `unreadable` tells a value
+// that is there but cannot be read.
+std::int64_t readStored(bool& unreadable) {
+    unreadable = false;
     if (UserStore::openKey(kProductKey) == UserStore::Status::NotFound) {
         reportUnreadable("", 0);
         return 0;
@@ -108,6 +148,7 @@ std::int64_t load() {
         // A value that is there but cannot be read is not the same as none:
         // it says so (once, as the screens load every frame) and is kept.
         if (status == UserStore::Status::Failed) {
+            unreadable = true;
             reportUnreadable(UserStore::valuePath(kProductKey, kReadName), errno);
         } else {
             reportUnreadable("", 0);
@@ -116,7 +157,7 @@ std::int64_t load() {
     }
     reportUnreadable("", 0);
 
-    unsigned char* text = decryptFromHex(value);
+    unsigned char* text = HighScore::decryptFromHex(value);
     if (text == nullptr) return 0;
     std::int64_t score = 0;
     // The prefix itself is not compared; only the number after it counts.
@@ -127,13 +168,30 @@ std::int64_t load() {
     return score;
 }
 
+std::int64_t readStored() {
+    bool unreadable = false;
+    return readStored(unreadable);
+}
+
+}  // namespace
+
+namespace HighScore {
+
+std::int64_t load() {
+    collectSave(false);
+    bool unreadable = false;
+    const std::int64_t stored = readStored(unreadable);
+    // A save on its way to the disk counts as done: the screens show the
+    // best the store is about to hold. Not over a value that cannot be
+    // read, which the save will keep.
+    if (pendingSave && !unreadable) return std::max(stored, pendingScore);
+    return stored;
+}
+
 void save(std::int64_t best) {
     using UserStore::Status;
     if (UserStore::openKey(kProductKey) != Status::Ok) {
-        Status made = Status::Ok;
-        if (UserStore::openKey(kMakerKey) == Status::NotFound) made = UserStore::createKey("", kMakerKey);
-        if (made == Status::Ok) made = UserStore::createKey(kMakerKey, kProductName);
-        if (made != Status::Ok) {
+        if (createProductKey() != Status::Ok) {
             const int why = errno;
             Logger::error("game/highscore", __LINE__, "Failed to save the best score %lld to %s: cannot create %s: %s (errno %d)",
                           static_cast<long long>(best), UserStore::valuePath(kProductKey, kWriteName).c_str(),
@@ -167,5 +225,34 @@ void save(std::int64_t best) {
     }
     std::free(hex);
 }
+
+std::int64_t saveIfGreater(std::int64_t score) {
+    // The best only grows, so a score that does not beat a best read without
+    // the lock cannot beat the one under it: most runs end here, and a run
+    // that beats nothing never creates the store's folder.
+    std::int64_t best = readStored();
+    if (score <= best) return best;
+    // The lock file lives in the key's folder, which a first save creates.
+    // A failure here is the save's to report.
+    if (UserStore::openKey(kProductKey) == UserStore::Status::NotFound) createProductKey();
+    // Without the lock (a read-only folder) the save goes on as it would
+    // have: it fails or succeeds, with its own record, on its own.
+    UserStore::ValueLock lock(kProductKey, kWriteName);
+    best = readStored();
+    if (score > best) save(score);
+    return best;
+}
+
+std::int64_t startSaveIfGreater(std::int64_t score) {
+    // One save at a time, so that their records and writes keep their order.
+    collectSave(true);
+    const std::int64_t best = readStored();
+    if (score <= best) return best;
+    pendingScore = score;
+    pendingSave = std::make_unique<Preloaded<std::int64_t>>([score] { return saveIfGreater(score); });
+    return best;
+}
+
+void finishSave() { collectSave(true); }
 
 }  // namespace HighScore

@@ -9,6 +9,7 @@
 #include "game/commandline.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
+#include "game/highscore.h"
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/menu.h"
@@ -61,6 +62,8 @@ int main(int argc, char** argv) try {
     stopPreloading();
     glfwDestroyWindow(window);
     glfwTerminate();
+    // The window is gone; a best score still on its way to the disk is not.
+    HighScore::finishSave();
     return 0;
 } catch (const Orvo3D::LoggedException&) {
     // The cause is already in the log; end cleanly with a code of our own.

@@ -6,6 +6,7 @@
 #include "orvo3d/preload.h"
 #include "orvo3d/sound.h"
 #include "orvo3d/staticmodel.h"
+#include "platform/sessionbus.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ bool musicStarted = false;
 }  // namespace
 
 void startPreloading() {
+    // Before the sound engine starts on its worker.
+    SessionBus::forbidLaunching();
     for (const char* path : {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg", "data/building-normal.jpg"}) {
         preloadImage(path);
     }

@@ -12,8 +12,7 @@ void answerEvents(const Events& events, Player& player) {
             case EventKind::FellOff: Sound::instance().play("data/falloff.wav"); break;
             case EventKind::Resumed: Sound::instance().play("data/select.wav"); break;
             case EventKind::RunEnded:
-                player.best = HighScore::load();
-                if (event.score > player.best) HighScore::save(event.score);
+                player.best = HighScore::startSaveIfGreater(event.score);
                 break;
             case EventKind::Landed: break;
         }

@@ -5,5 +5,6 @@
 #include "sim/player.h"
 
 // Plays each event's sound in order; the end of a run reads the stored best
-// into player.best and saves a greater score.
+// into player.best and starts saving a greater score (HighScore::finishSave
+// waits for it).
 void answerEvents(const Events& events, Player& player);

@@ -279,6 +279,38 @@ Status replaceFile(const std::string& folder, std::string_view file, const void*
     return Status::Ok;
 }
 
+ValueLock::ValueLock(std::string_view key, std::string_view name) {
+    std::string folder = keyFolder(key);
+    if (folder.empty() || !validName(name)) {
+        errno = EINVAL;
+        return;
+    }
+    const std::string path = folder + "/." + foldedName(name) + ".lock";
+    int file = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, kValueMode);
+    if (file < 0) return;
+    struct stat info {};
+    int locked = -1;
+    if (::fstat(file, &info) == 0 && S_ISREG(info.st_mode)) {
+        do {
+            locked = ::flock(file, LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+    } else {
+        errno = kNotAFile;
+    }
+    if (locked != 0) {
+        const int why = errno;
+        ::close(file);
+        errno = why;
+        return;
+    }
+    handle = file;
+}
+
+ValueLock::~ValueLock() {
+    // Closing the only descriptor of the open file releases its lock.
+    if (handle != -1) ::close(static_cast<int>(handle));
+}
+
 std::string keyPath(std::string_view key) { return keyFolder(key); }
 
 bool makePrivateFolders(const std::string& path) {

@@ -10,6 +10,7 @@
 // A call that returns Failed leaves errno saying why (see failureText).
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -49,6 +50,27 @@ Status replaceFile(const std::string& folder, std::string_view file, const void*
 // Creates the missing folders of an absolute path, private (0700); false
 // with errno when that fails or something else than a folder is there.
 bool makePrivateFolders(const std::string& path);
+
+// An exclusive lock of one value for its lifetime, so that a read and the
+// replace that depends on it never interleave with another process's. The
+// system drops it with its process, so a killed holder never leaves it
+// taken; it waits while another process holds it. Here it is an OS lock on
+// the file "." + name + ".lock" beside the value, which stays there
+// (removing it would let two holders lock two different files); on Windows
+// a named mutex of the user's session. held() is false when it cannot be
+// taken (no key, a read-only folder, a link in its place); errno then says
+// why. Released by the thread that took it.
+class ValueLock {
+public:
+    ValueLock(std::string_view key, std::string_view name);
+    ~ValueLock();
+    ValueLock(const ValueLock&) = delete;
+    ValueLock& operator=(const ValueLock&) = delete;
+    bool held() const { return handle != -1; }
+
+private:
+    std::intptr_t handle = -1;  // a file descriptor, or a mutex's HANDLE
+};
 
 // The file that holds a value (for messages); "" when there is none.
 std::string valuePath(std::string_view key, std::string_view name);

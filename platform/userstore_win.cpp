@@ -144,6 +144,42 @@ Status setValue(std::string_view key, std::string_view name, const void* data, s
     return status;
 }
 
+ValueLock::ValueLock(std::string_view key, std::string_view name) {
+    const std::string path = registryPath(key);
+    if (path.empty() || !validName(name)) {
+        errno = EINVAL;
+        return;
+    }
+    // A mutex's name holds no backslash but its namespace's; value names
+    // are case-insensitive.
+    std::string tail = path + "/" + std::string(name);
+    for (char& c : tail) {
+        if (c == '\\') c = '/';
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    const std::string mutexName = "Local\\Vimbrot-lock-" + tail;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName.c_str());
+    if (mutex == nullptr) {
+        errno = EACCES;
+        return;
+    }
+    // An abandoned mutex (its holder was killed) is taken all the same.
+    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        errno = EIO;
+        return;
+    }
+    handle = reinterpret_cast<std::intptr_t>(mutex);
+}
+
+ValueLock::~ValueLock() {
+    if (handle == -1) return;
+    HANDLE mutex = reinterpret_cast<HANDLE>(handle);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
 std::string keyPath(std::string_view key) {
     std::string path = registryPath(key);
     return path.empty() ? path : std::string(kHive) + "\\" + path;

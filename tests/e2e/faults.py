@@ -552,6 +552,119 @@ def _failed_save_run(exe, work, x):
     quit_from_menu(game)
 
 
+# A whole game (menu, a run, the menu again, quit) where no session bus
+# runs: the game runs no program but itself (its own re-start included), so
+# it launches no bus daemon or other helper that could outlive it.
+@case("no program run but the game")
+def _no_helper_programs(exe, work, x):
+    if shutil.which("strace") is None:
+        raise Skip("strace is not installed")
+    env = dict(work.env)
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    env.pop("XDG_RUNTIME_DIR", None)
+    trace = os.path.join(work.dir, "execs.txt")
+    game = Game(exe, work.dir, env, ["strace", "-f", "-qq", "-e", "trace=execve,execveat", "-o", trace])
+    game.find_window()
+    wait_menu(x, game)
+    play_until_game_over(x, game)
+    game.keys.tap("Escape")
+    wait_menu(x, game)
+    quit_from_menu(game)
+    calls = [line for line in read(trace).splitlines() if re.match(r"\d+ +execve(at)?\(", line)]
+    programs = [re.match(r"\d+ +execve(?:at)?\((?:[^,]*, )?\"([^\"]*)\"", line) for line in calls]
+    others = [line for line, found in zip(calls, programs)
+              if not found or found.group(1) not in (exe, "/proc/self/exe")]
+    if not calls or others:
+        raise Failure("programs run besides the game (%d of %d execs):\n%s"
+                      % (len(others), len(calls), "\n".join(others[:5])))
+
+
+# A disk whose flush stalls: a preloaded shim, built here, holds every fsync
+# of a file in the store's folder until a gate file exists.
+STALL_SHIM = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+int fsync(int fd) {
+    static int (*real)(int);
+    if (real == NULL) real = (int (*)(int))dlsym(RTLD_NEXT, "fsync");
+    const char* gate = getenv("STALL_GATE");
+    const char* reached = getenv("STALL_REACHED");
+    char link[64], path[PATH_MAX];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t n = readlink(link, path, sizeof path - 1);
+    if (gate != NULL && reached != NULL && n > 0) {
+        path[n] = 0;
+        if (strstr(path, "/Orvo/Vimbrot/") != NULL) {
+            close(open(reached, O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+            while (access(gate, F_OK) != 0) usleep(10000);
+        }
+    }
+    return real(fd);
+}
+"""
+
+
+def stored_best(path):
+    import hashlib
+    raw = open(path, "rb").read()
+    plain = P.rc4(hashlib.md5(P.STORE_KEY).digest(), bytes.fromhex(raw[:-1].decode()))
+    return int(plain[len(P.STORE_PREFIX):])
+
+
+@case("a stalled disk: the game-over screen at once, the exit waits for the save")
+def _stalled_save(exe, work, x):
+    compiler = shutil.which("cc")
+    if compiler is None:
+        raise Skip("no C compiler to build the stalling shim")
+    source = os.path.join(work.dir, "stall.c")
+    shim = os.path.join(work.dir, "stall.so")
+    with open(source, "w") as f:
+        f.write(STALL_SHIM)
+    subprocess.run([compiler, "-shared", "-fPIC", "-O1", "-o", shim, source, "-ldl"], check=True)
+    # No best yet, so that any run saves (holding Right may end it early).
+    seeded = os.path.join(work.product(), "data")
+    gate = os.path.join(work.dir, "gate")
+    reached = os.path.join(work.dir, "reached")
+    env = dict(work.env, LD_PRELOAD=shim, STALL_GATE=gate, STALL_REACHED=reached,
+               # The sanitizer's runtime wants to be first; the shim is.
+               ASAN_OPTIONS=":".join(filter(None, [work.env.get("ASAN_OPTIONS"), "verify_asan_link_order=0"])))
+    game = Game(exe, work.dir, env)
+    game.find_window()
+    wait_menu(x, game, best=0)
+    play_until_game_over(x, game)
+    wait_until("the save to reach its flush", lambda: os.path.exists(reached))
+    stalled_frame = visible_grab(x, game)
+    if os.path.exists(seeded):
+        raise Failure("the best was stored while its flush was held")
+    game.keys.tap("Escape")
+    wait_menu(x, game)
+    game.keys.tap("Escape")
+    wait_until("the window to close", lambda: x.display.size(game.window) is None or game.proc.poll() is not None)
+    if game.proc.poll() is not None:
+        raise Failure("the game ended (exit code %s) before its save was done" % game.proc.poll())
+    with open(gate, "w"):
+        pass
+    code = game.wait_exit()
+    if code != 0:
+        raise Failure("exit code %d after the save was let through; stderr %r" % (code, game.stderr()[-400:]))
+    best = stored_best(seeded)
+    if best <= 0:
+        raise Failure("the run's score was not saved (stored %d)" % best)
+    ok, detail = S.find_text(stalled_frame, S.Text(str(best), 960, 110, 48, P.BRIGHT))
+    if not ok:
+        raise Failure("the game-over screen did not show the new best %d while the save was held: %s"
+                      % (best, detail))
+    if read(game.log_path):
+        raise Failure("message.log was written:\n" + read(game.log_path))
+
+
 # The X server going away: the game must end on its own, not hang or crash.
 def _x_killed(where):
     def run(exe, work, x):
@@ -627,7 +740,7 @@ def _children():
             name = open("/proc/%s/comm" % pid).read().strip()
         except OSError:
             continue
-        if name in ("vimbrot", "setpriv", "unshare"):
+        if name in ("vimbrot", "setpriv", "unshare", "strace"):
             yield _Pid(int(pid))
 
 

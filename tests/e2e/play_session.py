@@ -224,6 +224,10 @@ class Session:
         home = os.environ["XDG_DATA_HOME"]
         folder = os.path.join(home, "Orvo", "Vimbrot")
         path = os.path.join(folder, "data")
+        # The save reaches the disk a moment after the game-over screen shows.
+        deadline = time.monotonic() + STEP_TIMEOUT
+        while not os.path.isfile(path) and time.monotonic() < deadline:
+            time.sleep(0.05)
         if not os.path.isfile(path):
             raise Failure("no best score stored at %s" % path)
         for p, mode in ((os.path.join(home, "Orvo"), 0o700), (folder, 0o700), (path, 0o600)):

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -239,6 +240,25 @@ TEST_F(HighScoreStore, LowerCaseHexDecodesItsLettersAsZeroAndReadsBackWrong) {
     const std::int64_t expected = text.size() > 37 ? std::strtoll(text.c_str() + 37, nullptr, 10) : 0;
     EXPECT_EQ(HighScore::load(), expected);
     EXPECT_NE(HighScore::load(), 1234);
+}
+
+// A value cut short (a disk that lost its end) reads as the digits that are
+// left: two hex characters per character of text, an odd last one ignored.
+TEST_F(HighScoreStore, AValueCutInsideItsDigitsReadsTheDigitsLeft) {
+    const std::string good = stored(123456);
+    const std::size_t prefixHex = 2 * kPrefix.size();
+    const struct {
+        std::size_t keep;
+        std::int64_t expected;
+    } cases[] = {
+        {prefixHex + 12, 123456}, {prefixHex + 10, 12345}, {prefixHex + 6, 123}, {prefixHex + 7, 123},
+        {prefixHex + 2, 1},       {prefixHex + 1, 0},      {prefixHex, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keep);
+        storeRaw(good.substr(0, c.keep));
+        EXPECT_EQ(HighScore::load(), c.expected);
+    }
 }
 
 TEST_F(HighScoreStore, DamagedOrUnreadableValuesReadZero) {
@@ -747,6 +767,115 @@ TEST_F(HighScoreStore, SigkillDuringSavesInALoopNeverTearsOrLeaksTemporaries) {
     HighScore::save(7);
     EXPECT_EQ(std::distance(fs::directory_iterator(productFolder()), fs::directory_iterator()), 1);
     EXPECT_EQ(HighScore::load(), 7);
+}
+
+// A game killed while it holds the store's lock leaves no lock behind: the
+// lock file is free again at once and the next end of a run saves without
+// waiting.
+TEST_F(HighScoreStore, AKilledLockHolderLeavesNoLockBehind) {
+    HighScore::save(10);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        UserStore::ValueLock lock("Orvo/Vimbrot", "Data");
+        char held = lock.held() ? 1 : 0;
+        if (::write(ready[1], &held, 1) != 1) ::_exit(2);
+        for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char held = 0;
+    ASSERT_EQ(::read(ready[0], &held, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(held, 1);
+
+    const fs::path lockFile = productFolder() / ".data.lock";
+    EXPECT_EQ(modeOf(lockFile), 0600u);
+    int probe = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0) << "the holder's lock must be taken while it lives";
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(::flock(probe, LOCK_EX | LOCK_NB), 0) << "the lock died with its holder";
+    ::close(probe);
+
+    ChildOutcome run = runInChild([] { ::_exit(HighScore::saveIfGreater(20) == 10 ? 0 : 3); }, nullptr, 10);
+    EXPECT_TRUE(run.exited && run.code == 0) << "the next save waited or read a wrong best: " << run.errors;
+    EXPECT_EQ(readFile(valueFile()), stored(20));
+    EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
+// The save under the lock writes the same bytes as a plain save, creates the
+// store on a first save, and leaves a greater stored best alone. A lock file
+// that cannot be used (a link in its place, never followed) does not stop it.
+TEST_F(HighScoreStore, SaveIfGreaterKeepsTheStoredLayout) {
+    EXPECT_EQ(HighScore::saveIfGreater(0), 0);
+    EXPECT_FALSE(fs::exists(productFolder())) << "a run that beats nothing makes no store";
+    EXPECT_EQ(HighScore::saveIfGreater(1234), 0);
+    EXPECT_EQ(readFile(valueFile()), stored(1234));
+    EXPECT_EQ(HighScore::saveIfGreater(99), 1234);
+    EXPECT_EQ(readFile(valueFile()), stored(1234));
+
+    const fs::path elsewhere = dataHome() / "elsewhere";
+    fs::remove(productFolder() / ".data.lock");
+    fs::create_symlink(elsewhere, productFolder() / ".data.lock");
+    EXPECT_EQ(HighScore::saveIfGreater(5000), 1234);
+    EXPECT_EQ(readFile(valueFile()), stored(5000));
+    EXPECT_FALSE(fs::exists(elsewhere)) << "the lock never follows a link";
+    EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
+// The end of a run on a stalled disk: the save waits on its worker (held
+// here just before its replace), the screens' load() already gives the new
+// best, the old bytes stay until the save is done, and finishSave waits for
+// it.
+std::atomic<bool> replaceReached{false};
+std::atomic<bool> replaceReleased{false};
+
+TEST_F(HighScoreStore, ASaveOnItsWayShowsAtOnceAndFinishSaveWaitsForIt) {
+    HighScore::save(10);
+    replaceReached = false;
+    replaceReleased = false;
+    UserStore::beforeReplace = [](const char*) {
+        replaceReached = true;
+        while (!replaceReleased) ::usleep(1000);
+    };
+    EXPECT_EQ(HighScore::startSaveIfGreater(500), 10) << "the best before this run";
+    for (int waited = 0; !replaceReached && waited < 60000; ++waited) ::usleep(1000);
+    ASSERT_TRUE(replaceReached) << "the save never reached its replace";
+    EXPECT_EQ(readFile(valueFile()), stored(10)) << "the save is still on its way";
+    EXPECT_EQ(HighScore::load(), 500) << "the screens show the best the store is about to hold";
+    replaceReleased = true;
+    HighScore::finishSave();
+    UserStore::beforeReplace = nullptr;
+    EXPECT_EQ(readFile(valueFile()), stored(500));
+    EXPECT_EQ(HighScore::load(), 500);
+    EXPECT_EQ(HighScore::startSaveIfGreater(499), 500) << "a lower score starts nothing";
+    HighScore::finishSave();
+    EXPECT_EQ(readFile(valueFile()), stored(500));
+    EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
+// A save the worker refuses (the stored value cannot be read) shows nothing
+// new and writes its records here, after the reading's record, as a save on
+// this thread did.
+TEST_F(HighScoreStore, ARefusedSaveOnItsWayKeepsItsRecordsInOrder) {
+    fs::create_directories(valueFile());
+    EXPECT_EQ(HighScore::startSaveIfGreater(700), 0);
+    EXPECT_EQ(HighScore::load(), 0) << "a save that will be refused is not shown";
+    HighScore::finishSave();
+    EXPECT_TRUE(fs::is_directory(valueFile()));
+    const std::string log = readLog();
+    const std::size_t reading = log.find("Cannot read the best score from " + valueFile().string());
+    const std::size_t refused = log.find("Best score 700 not saved: " + valueFile().string());
+    EXPECT_NE(reading, std::string::npos) << log;
+    EXPECT_NE(refused, std::string::npos) << log;
+    EXPECT_LT(reading, refused) << log;
+    std::size_t records = 0;
+    for (std::size_t at = log.find("ERROR ("); at != std::string::npos; at = log.find("ERROR (", at + 1)) ++records;
+    EXPECT_EQ(records, 2u) << log;
 }
 
 // Two games saving at the same time: every save succeeds, the value is

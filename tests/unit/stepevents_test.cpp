@@ -3,6 +3,10 @@
 // mixer (SDL's disk driver) and a real store in the test's HOME.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -103,6 +107,8 @@ TEST_P(StepEventsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
     Player player(0);
     answerEvents({{EventKind::Lost}, {EventKind::RunEnded, c.score}}, player);
     EXPECT_EQ(player.best, 512) << "the stored value as read at the end of the run";
+    EXPECT_EQ(HighScore::load(), c.expectedBest) << "at once, while the save may still be on its way";
+    HighScore::finishSave();
     EXPECT_EQ(HighScore::load(), c.expectedBest);
     if (c.saves) {
         EXPECT_NE(storedBytes(), before);
@@ -110,6 +116,58 @@ TEST_P(StepEventsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
         EXPECT_EQ(storedBytes(), before) << "nothing may be written";
     }
     EXPECT_EQ(sounds.playing("data/crash.wav"), 1);
+}
+
+// How many times each race below is run: a few in the suite, hundreds from
+// bench/save_races.sh.
+int raceTrials() {
+    const char* trials = std::getenv("VIMBROT_SAVE_RACE_TRIALS");
+    return trials != nullptr ? std::max(1, std::atoi(trials)) : 20;
+}
+
+// Games whose runs end at the same moment, each with a score of its own, over
+// a stored best of 10: whichever reads or writes first, the largest score is
+// the one that stays.
+TEST(RunsEndingAtOnce, TheLargestScoreAlwaysSurvives) {
+    const std::int64_t scores[] = {500, 1000, 250, 750};
+    for (int games : {2, 4}) {
+        int lost = 0;
+        const int trials = raceTrials();
+        for (int trial = 0; trial < trials; ++trial) {
+            storePaddedBest("10");
+            ASSERT_FALSE(HasFatalFailure());
+            // The games wait on one pipe and all go when its last writer closes.
+            int gate[2];
+            ASSERT_EQ(::pipe(gate), 0);
+            std::vector<pid_t> children;
+            for (int game = 0; game < games; ++game) {
+                const std::int64_t score = scores[(game + trial) % games];
+                pid_t child = ::fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    ::close(gate[1]);
+                    char byte = 0;
+                    if (::read(gate[0], &byte, 1) != 0) ::_exit(2);
+                    Player player(0);
+                    answerEvents({{EventKind::RunEnded, score}}, player);
+                    HighScore::finishSave();
+                    ::_exit(0);
+                }
+                children.push_back(child);
+            }
+            ::close(gate[0]);
+            ::close(gate[1]);
+            for (pid_t child : children) {
+                int status = 0;
+                ASSERT_EQ(::waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            }
+            // 1000 is among the scores of two games and of four.
+            lost += HighScore::load() != 1000;
+        }
+        EXPECT_EQ(lost, 0) << games << " games: a lower score replaced the largest in " << lost << " of " << trials
+                           << " trials";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scores, StepEventsSave, testing::ValuesIn(kSaveCases),

@@ -1,0 +1,8 @@
+#include "platform/sessionbus.h"
+
+// Windows has no session bus to launch.
+namespace SessionBus {
+
+void forbidLaunching() {}
+
+}  // namespace SessionBus
