@@ -71,7 +71,7 @@ int hexValue(char c) {
 
 namespace HighScore {
 
-char* encryptToHex(const char* plaintext) {
+std::string encryptToHex(const char* plaintext) {
     if (plaintext == nullptr) plaintext = "";
     // The work buffer holds at most 1000 bytes; longer text is cut there.
     const std::size_t n = strnlen(plaintext, kBufferSize);
@@ -81,9 +81,8 @@ char* encryptToHex(const char* plaintext) {
     // as hex of the plaintext, which a load of the same kind reads back.
     const bool encrypted = ScoreCipher::apply({kKeyText, sizeof kKeyText - 1}, work, n, sizeof work, true);
 
-    auto* hex = static_cast<char*>(std::calloc(2 * n + 1, 1));
-    if (!encrypted || hex == nullptr) Logger::error("game/highscore", __LINE__, "Failed to encrypt");
-    if (hex == nullptr) return nullptr;
+    if (!encrypted) Logger::error("game/highscore", __LINE__, "Failed to encrypt");
+    std::string hex(2 * n, '\0');
     for (std::size_t i = 0; i < n; ++i) {
         hex[2 * i] = kHexDigits[work[i] / 16];
         hex[2 * i + 1] = kHexDigits[work[i] % 16];
@@ -91,7 +90,7 @@ char* encryptToHex(const char* plaintext) {
     return hex;
 }
 
-unsigned char* decryptFromHex(const char* hex) {
+std::string decryptFromHex(const char* hex) {
     if (hex == nullptr) hex = "";
     // At most 1000 bytes fit the work buffer: hex beyond 2000 characters is ignored.
     const std::size_t n = strnlen(hex, 2 * kBufferSize) / 2;
@@ -102,11 +101,8 @@ unsigned char* decryptFromHex(const char* hex) {
     // A failed cipher leaves the decoded bytes, which are parsed as they are.
     const bool decrypted = ScoreCipher::apply({kKeyText, sizeof kKeyText - 1}, work, n, sizeof work, false);
 
-    auto* text = static_cast<unsigned char*>(std::calloc(n + 1, 1));
-    if (!decrypted || text == nullptr) Logger::error("game/highscore", __LINE__, "Failed to decrypt");
-    if (text == nullptr) return nullptr;
-    std::memcpy(text, work, n);
-    return text;
+    if (!decrypted) Logger::error("game/highscore", __LINE__, "Failed to decrypt");
+    return std::string(reinterpret_cast<const char*>(work), n);
 }
 
 }  // namespace HighScore
@@ -157,14 +153,11 @@ std::int64_t readStored(bool& unreadable) {
     }
     reportUnreadable("", 0);
 
-    unsigned char* text = HighScore::decryptFromHex(value);
-    if (text == nullptr) return 0;
+    const std::string text = HighScore::decryptFromHex(value);
+    // The text ends at its first NUL, as the stored C string did; the prefix
+    // itself is not compared, only the number after it counts.
     std::int64_t score = 0;
-    // The prefix itself is not compared; only the number after it counts.
-    if (std::strlen(reinterpret_cast<const char*>(text)) > kPrefixLength) {
-        score = std::strtoll(reinterpret_cast<const char*>(text) + kPrefixLength, nullptr, 10);
-    }
-    std::free(text);
+    if (std::strlen(text.c_str()) > kPrefixLength) score = std::strtoll(text.c_str() + kPrefixLength, nullptr, 10);
     return score;
 }
 
@@ -215,15 +208,14 @@ void save(std::int64_t best) {
 
     char plaintext[kBufferSize] = {};
     std::snprintf(plaintext, sizeof plaintext, kPlaintextFormat, static_cast<long long>(best));
-    char* hex = encryptToHex(plaintext);
-    if (hex == nullptr) return;
-    // A failed write leaves the old value; the game goes on either way.
-    if (UserStore::setValue(kProductKey, kWriteName, hex, std::strlen(hex) + 1) != Status::Ok) {
+    const std::string hex = encryptToHex(plaintext);
+    // The value is the hex and its NUL. A failed write leaves the old value;
+    // the game goes on either way.
+    if (UserStore::setValue(kProductKey, kWriteName, hex.c_str(), hex.size() + 1) != Status::Ok) {
         const int why = errno;
         Logger::error("game/highscore", __LINE__, "Failed to save the best score %lld to %s: %s (errno %d)",
                       static_cast<long long>(best), path.c_str(), UserStore::failureText(why).c_str(), why);
     }
-    std::free(hex);
 }
 
 std::int64_t saveIfGreater(std::int64_t score) {

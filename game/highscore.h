@@ -5,6 +5,7 @@
 // cached: every load reads the store and decrypts.
 
 #include <cstdint>
+#include <string>
 
 namespace HighScore {
 
@@ -41,12 +42,12 @@ std::int64_t startSaveIfGreater(std::int64_t score);
 void finishSave();
 
 // RC4-encrypts the text (up to its NUL, at most 1000 bytes) and returns its
-// upper-case hex, NUL-terminated; release with free(). Null if out of memory.
-char* encryptToHex(const char* plaintext);
+// upper-case hex.
+std::string encryptToHex(const char* plaintext);
 
 // Decodes upper-case hex (an odd last character is ignored; other characters
-// count as 0) and decrypts it; returns the bytes with a NUL after them;
-// release with free(). Null if out of memory.
-unsigned char* decryptFromHex(const char* hex);
+// count as 0) and decrypts it; returns the decrypted bytes, which may hold a
+// NUL of their own.
+std::string decryptFromHex(const char* hex);
 
 }  // namespace HighScore

@@ -67,12 +67,10 @@ TEST_F(StepEvents, EachEventPlaysItsSoundInOrder) {
 // save of the same number gives different bytes.
 void storePaddedBest(const char* digits) {
     std::string plain = std::string("VIMBROT_DATA_STRUCT_FOR_HIGHSCORE::::") + digits;
-    char* hex = HighScore::encryptToHex(plain.c_str());
-    ASSERT_NE(hex, nullptr);
+    const std::string hex = HighScore::encryptToHex(plain.c_str());
     ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
     ASSERT_EQ(UserStore::createKey("Orvo", "Vimbrot"), UserStore::Status::Ok);
-    ASSERT_EQ(UserStore::setValue("Orvo/Vimbrot", "Data", hex, std::strlen(hex) + 1), UserStore::Status::Ok);
-    std::free(hex);
+    ASSERT_EQ(UserStore::setValue("Orvo/Vimbrot", "Data", hex.c_str(), hex.size() + 1), UserStore::Status::Ok);
 }
 
 std::string storedBytes() { return readFile(std::filesystem::path(UserStore::rootFolder()) / "Orvo/Vimbrot/data"); }
