@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "game/font.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
 #include "game/input.h"
@@ -193,7 +194,10 @@ int main(int argc, char** argv) {
 
     // The start-up of the game's own main, step by step.
     Logger::init(false);
-    startPreloading();
+    // The services the application owns, then its loader.
+    ServiceOwner<Input> input;
+    ServiceOwner<Sound> sound;
+    auto loader = std::make_unique<StartupLoader>();
     if (!glfwInit()) {
         std::fputs("frame timing: no display\n", stderr);
         return 1;
@@ -206,14 +210,16 @@ int main(int argc, char** argv) {
     }
 
     const double windowReady = now();
-    Game* game = new Game();
+    ServiceOwner<PlateRenderer> plates;
+    ServiceOwner<Font> font(&Font::withGlObjects);
+    auto game = std::make_unique<Game>();
     const double gameBuilt = now();
-    Menu* menu = new Menu();
-    GameOver* gameOver = new GameOver();
+    auto menu = std::make_unique<Menu>();
+    auto gameOver = std::make_unique<GameOver>();
     const double screensBuilt = now();
     // As in the game, the music starts here when its decoding is done, or
     // after a later frame.
-    startMusicWhenDecoded();
+    loader->startMusicWhenDecoded();
     const double musicStarted = now();
 
     // The game's first frame is a menu frame.
@@ -253,7 +259,7 @@ int main(int argc, char** argv) {
         glfwSwapBuffers(window);
         glFinish();
         const double end = now();
-        startMusicWhenDecoded();
+        loader->startMusicWhenDecoded();
         frameTimes.push_back(end - begin);
         updateTimes.push_back(updated - begin);
         renderTimes.push_back(rendered - updated);
@@ -308,6 +314,14 @@ int main(int argc, char** argv) {
     auto logSize = std::filesystem::file_size(sandbox / "message.log", noLog);
     std::printf("message.log         %s\n", noLog ? "empty (no records)" : (std::to_string(logSize) + " bytes").c_str());
 
+    // Taken down as the application does: GL objects while the context is
+    // current, the loader's workers before the Sound goes.
+    gameOver.reset();
+    menu.reset();
+    game.reset();
+    loader.reset();
+    font.reset();
+    plates.reset();
     glfwDestroyWindow(window);
     glfwTerminate();
     if (chdir("/") == 0) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "orvo3d/log.h"
+#include "orvo3d/service.h"
 #include "orvo3d/shader.h"
 
 namespace {
@@ -110,13 +111,12 @@ constexpr double kUnit = 7.5;
 
 }  // namespace
 
-Font& Font::instance() {
-    static Font* font = [] {
-        Font* created = new Font();  // never destroyed
-        created->createGlObjects();
-        return created;
-    }();
-    return *font;
+Font& Font::instance() { return ServiceOwner<Font>::instance(); }
+
+std::unique_ptr<Font> Font::withGlObjects() {
+    auto font = std::make_unique<Font>();
+    font->createGlObjects();
+    return font;
 }
 
 Font::Font() {

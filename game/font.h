@@ -25,12 +25,16 @@ struct Glyph {
 
 class Font {
 public:
-    // The process's font; the first call builds the GL objects and needs a
-    // current GL context. Never destroyed.
+    // The font of the living ServiceOwner<Font> (the application's, made
+    // with withGlObjects); the first call builds it and needs a current GL
+    // context.
     static Font& instance();
 
-    // Fills the glyph table only; no GL call. instance() adds the buffer,
-    // vertex array and shader, without which nothing is drawn.
+    // The table with its buffer, vertex array and shader: what instance()
+    // gives. Throws Orvo3D::LoggedException when a GL object cannot be made.
+    static std::unique_ptr<Font> withGlObjects();
+
+    // Fills the glyph table only; no GL call, and nothing is drawn.
     Font();
     Font(const Font&) = delete;
     Font& operator=(const Font&) = delete;

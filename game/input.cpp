@@ -6,6 +6,7 @@
 #include <string>
 
 #include "orvo3d/log.h"
+#include "orvo3d/service.h"
 #include "orvo3d/sound.h"
 #include "platform/settings.h"
 
@@ -32,10 +33,7 @@ void toggleMute() {
 
 }  // namespace
 
-Input& Input::instance() {
-    static Input* input = new Input();  // never destroyed
-    return *input;
-}
+Input& Input::instance() { return ServiceOwner<Input>::instance(); }
 
 void Input::attach(GLFWwindow* window, int frames) {
     glfwSetKeyCallback(window, keyCallback);

@@ -19,6 +19,7 @@ struct GamepadState {
 
 class Input {
 public:
+    // The table of the living ServiceOwner<Input> (the application's).
     static Input& instance();
 
     // Installs the key, focus and iconify callbacks; a released key stays

@@ -1,19 +1,14 @@
-// Process entry: window and context, then the self-paced frame loop.
-#include <epoxy/gl.h>
+// Process entry: the command line, the log and GLFW, then the application
+// with its window and its self-paced frame loop.
 #include <GLFW/glfw3.h>
 
 #include <cstdio>
 #include <exception>
 #include <optional>
 
+#include "game/application.h"
 #include "game/commandline.h"
-#include "game/gameloop.h"
-#include "game/gameover.h"
 #include "game/highscore.h"
-#include "game/input.h"
-#include "game/mainloop.h"
-#include "game/menu.h"
-#include "game/startup.h"
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
 
@@ -30,50 +25,26 @@ int main(int argc, char** argv) try {
         std::fputs("vimbrot: cannot start: no display to open a window on (is DISPLAY set?)\n", stderr);
         return 1;
     }
-    startPreloading();
-    GLFWwindow* window = openGameWindow();
-    if (window == nullptr) {
-        std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);
-        stopPreloading();
-        glfwTerminate();
-        return 2;
+    {
+        // From here the application owns GLFW, the window, the services and
+        // the screens; leaving this block, by a return or an exception, takes
+        // them down in its order and joins the start-up workers.
+        Application application;
+        if (!application.openWindow()) {
+            std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);
+            return 2;
+        }
+        application.buildScreens();
+        application.run();
     }
-
-    // Loading every shader, texture and the ship happens here; a failure is
-    // logged and ends the process.
-    Game* game = new Game();
-    Menu* menu = new Menu();
-    GameOver* gameOver = new GameOver();
-    startMusicWhenDecoded();
-
-    ScreenState state = ScreenState::Menu;
-    bool quit = false;
-    double frameStart = 0.0;
-    while (true) {
-        double elapsed = waitForFrame(window, frameStart, quit);
-        frameStart = glfwGetTime();
-        pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
-        state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
-        glfwSwapBuffers(window);
-        startMusicWhenDecoded();
-        if (quit) break;
-    }
-
-    stopPreloading();
-    glfwDestroyWindow(window);
-    glfwTerminate();
     // The window is gone; a best score still on its way to the disk is not.
     HighScore::finishSave();
     return 0;
 } catch (const Orvo3D::LoggedException&) {
     // The cause is already in the log; end cleanly with a code of our own.
     std::fputs("vimbrot: cannot go on; the cause is recorded in message.log\n", stderr);
-    stopPreloading();
-    glfwTerminate();
     return 3;
 } catch (const std::exception& error) {
     std::fprintf(stderr, "vimbrot: cannot go on (%s); see message.log\n", error.what());
-    stopPreloading();
-    glfwTerminate();
     return 3;
 }

@@ -7,9 +7,10 @@
 
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
+#include "orvo3d/service.h"
 #include "orvo3d/shader.h"
 
-PlateRenderer* PlateRenderer::instance = nullptr;
+PlateRenderer& PlateRenderer::instance() { return ServiceOwner<PlateRenderer>::instance(); }
 
 namespace {
 
@@ -183,5 +184,5 @@ void renderPlate(const Plate& plate, float distance, const RenderContext& contex
         color = glm::vec3(0.472f, 0.672f, 0.728f);
     }
     const glm::vec3 position(plate.position.x, plate.position.y, plate.position.z - distance);
-    PlateRenderer::instance->draw(position, plate.size, color, kind, distance, context);
+    PlateRenderer::instance().draw(position, plate.size, color, kind, distance, context);
 }

@@ -13,7 +13,7 @@
 
 // A unit cube, the lit and the depth-only plate programs and the four plate
 // textures. Built by the first Track right before its first plate and kept
-// for the life of the process.
+// by its owner (the application's ServiceOwner<PlateRenderer>).
 class PlateRenderer {
 public:
     // Throws Orvo3D::LoggedException when a buffer or a program cannot be made.
@@ -36,11 +36,11 @@ public:
     GlTexture buildingTexture;
     GlTexture buildingNormalTexture;
 
-    // The process's renderer; null until the first Track builds it, then
-    // never destroyed (tests that make a new GL context delete it).
-    static PlateRenderer* instance;
+    // The renderer of the living ServiceOwner<PlateRenderer>, built on the
+    // first call (by the first Track).
+    static PlateRenderer& instance();
 };
 
 // Draws the plate relative to the player's distance, in either pass, with
-// PlateRenderer::instance.
+// PlateRenderer::instance().
 void renderPlate(const Plate& plate, float distance, const RenderContext& context);

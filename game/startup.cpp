@@ -1,41 +1,30 @@
 #include "game/startup.h"
 
-#include <memory>
-
-#include "orvo3d/image.h"
-#include "orvo3d/preload.h"
-#include "orvo3d/sound.h"
-#include "orvo3d/staticmodel.h"
 #include "platform/sessionbus.h"
 
 namespace {
 
 constexpr const char* kMusic = "data/music.mp3";
 
-// The sound engine starts on the worker too: the music can only be decoded
-// into the format of an opened mixer.
-std::unique_ptr<Preloaded<std::unique_ptr<SoundClip>>> music;
-bool musicStarted = false;
-
 }  // namespace
 
-void startPreloading() {
+StartupLoader::StartupLoader() {
     // Before the sound engine starts on its worker.
     SessionBus::forbidLaunching();
     for (const char* path : {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg", "data/building-normal.jpg"}) {
-        preloadImage(path);
+        preloadImage(images, path);
     }
-    preloadStaticModel("data/ship");
+    preloadStaticModel(models, "data/ship");
     music = std::make_unique<Preloaded<std::unique_ptr<SoundClip>>>([] { return Sound::instance().decode(kMusic); });
 }
 
-void stopPreloading() {
-    music.reset();
-    dropImagePreloads();
-    dropStaticModelPreloads();
+StartupLoader::~StartupLoader() {
+    // The music's worker uses the Sound, which its owner keeps until the
+    // loader is gone; the tables wait for theirs as they go.
+    if (music) music->wait();
 }
 
-bool startMusicWhenDecoded() {
+bool StartupLoader::startMusicWhenDecoded() {
     if (musicStarted) return true;
     if (music) {
         if (!music->ready()) return false;

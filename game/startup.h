@@ -5,16 +5,41 @@
 // on the main thread as they are: each loader takes its preloaded result
 // where it would have decoded it.
 
-// Starts the workers; call once a display is open, so that a machine with
-// none decodes nothing.
-void startPreloading();
+#include <memory>
 
-// Waits for the workers and drops what nobody took; every way out of the
-// process calls it first, so no worker outlives the decision to leave.
-void stopPreloading();
+#include "orvo3d/image.h"
+#include "orvo3d/preload.h"
+#include "orvo3d/service.h"
+#include "orvo3d/sound.h"
+#include "orvo3d/staticmodel.h"
 
-// Starts the looping music once its decoding is done; call once a frame.
-// The first call stands where the music always started, after the screens
-// are built; if the decoding is still going on then, the music begins a
-// few frames after the menu appears. Returns true once the music is on.
-bool startMusicWhenDecoded();
+class StartupLoader {
+public:
+    // Starts the workers; make it once a display is open, so that a machine
+    // with none decodes nothing. The images and the model are registered
+    // for their loaders while the loader lives.
+    StartupLoader();
+    // Waits for the workers and drops what nobody took, so no worker
+    // outlives the decision to leave, whichever way it is left.
+    ~StartupLoader();
+    StartupLoader(const StartupLoader&) = delete;
+    StartupLoader& operator=(const StartupLoader&) = delete;
+
+    // Starts the looping music once its decoding is done; call once a frame.
+    // The first call stands where the music always started, after the screens
+    // are built; if the decoding is still going on then, the music begins a
+    // few frames after the menu appears. Returns true once the music is on.
+    bool startMusicWhenDecoded();
+
+private:
+    // The tables go last (after their registrations), each waiting for its
+    // workers; the music's worker is waited for first.
+    ImagePreloads images;
+    StaticModelPreloads models;
+    Registration<ImagePreloads> imagesRegistered{images};
+    Registration<StaticModelPreloads> modelsRegistered{models};
+    // The sound engine starts on the worker too: the music can only be
+    // decoded into the format of an opened mixer.
+    std::unique_ptr<Preloaded<std::unique_ptr<SoundClip>>> music;
+    bool musicStarted = false;
+};

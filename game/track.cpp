@@ -25,7 +25,7 @@ Track::Track(std::uint32_t seed) : Road(seed) {
     checkGLError(kModule, __LINE__);
 
     // The plates' shared renderer comes into being with the first road.
-    if (PlateRenderer::instance == nullptr) PlateRenderer::instance = new PlateRenderer();
+    PlateRenderer::instance();
 }
 
 void Track::render(const RenderContext& context) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -82,14 +83,12 @@ void requireArray(const json& value) {
 }
 
 // The items of a top-level section; a missing section has none.
-const json& section(const json& root, const char* key) {
-    // Never destroyed: a start-up worker may still be parsing while the
-    // exit handlers run.
-    static const json& empty = *new json(json::array());
-    if (!has(root, key)) return empty;
+std::span<const json> section(const json& root, const char* key) {
+    if (!has(root, key)) return {};
     const json& value = member(root, key);
     requireArray(value);
-    return value;
+    const json::array_t& items = value.get_ref<const json::array_t&>();
+    return {items.data(), items.size()};
 }
 
 std::vector<std::uint32_t> readIndexList(const json& value) {

@@ -6,6 +6,7 @@
 
 #include "orvo3d/log.h"
 #include "orvo3d/preload.h"
+#include "orvo3d/service.h"
 #include "orvo3d/storage.h"
 
 namespace {
@@ -30,20 +31,13 @@ DecodedImage decodeNamed(const char* path) {
     return decode(encoded.data(), length);
 }
 
-// Lives until the process ends; its threads are joined at exit, and the
-// pixels of a preload nobody took (a test that never builds the road) are
-// freed with it.
-PreloadTable<DecodedImage>& preloaded() {
-    static PreloadTable<DecodedImage> table;
-    return table;
-}
-
 }  // namespace
 
-void preloadImage(const char* path) { preloaded().start(path, decodeNamed); }
+void preloadImage(ImagePreloads& preloads, const char* path) { preloads.start(path, decodeNamed); }
 
-void dropImagePreloads() { preloaded().clear(); }
-
-DecodedImage loadImage(const char* path) { return preloaded().takeOrLoad(path, decodeNamed); }
+DecodedImage loadImage(const char* path) {
+    ImagePreloads* preloads = Registration<ImagePreloads>::find();
+    return preloads != nullptr ? preloads->takeOrLoad(path, decodeNamed) : decodeNamed(path);
+}
 
 DecodedImage loadImageFromMemory(const unsigned char* data, int size) { return decode(data, size); }

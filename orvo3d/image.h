@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "orvo3d/preload.h"
+
 // 8-bit RGB pixels of one decoded image, freed with it; null pixels when the
 // image did not decode.
 struct DecodedImage {
@@ -17,11 +19,12 @@ DecodedImage loadImage(const char* path);
 // The same from encoded bytes in memory, which stay the caller's.
 DecodedImage loadImageFromMemory(const unsigned char* data, int size);
 
-// Starts decoding the named image on a worker thread now; the first
-// loadImage of that path then takes the decoded pixels (waiting for them if
-// need be) and writes the decoder's records at that point, as if it had
-// decoded them itself.
-void preloadImage(const char* path);
+// Images decoded on workers ahead of their loads, by path. While a table is
+// registered (Registration<ImagePreloads>), the first loadImage of a path it
+// holds takes the decoded pixels (waiting for them if need be) and writes
+// the decoder's records at that point, as if it had decoded them itself.
+// The table waits for its workers when it goes.
+using ImagePreloads = PreloadTable<DecodedImage>;
 
-// Waits for every image preload nobody took and drops it.
-void dropImagePreloads();
+// Starts decoding the named image into the table on a worker thread now.
+void preloadImage(ImagePreloads& preloads, const char* path);

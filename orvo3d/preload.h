@@ -68,6 +68,12 @@ private:
 template <class T>
 class PreloadTable {
 public:
+    PreloadTable() = default;
+    // Waits for the work nobody took, so no worker outlives its table.
+    ~PreloadTable() { clear(); }
+    PreloadTable(const PreloadTable&) = delete;
+    PreloadTable& operator=(const PreloadTable&) = delete;
+
     void start(const std::string& name, std::function<T()> work) {
         std::lock_guard lock(mutex);
         jobs.insert_or_assign(name, std::make_unique<Preloaded<T>>(std::move(work)));

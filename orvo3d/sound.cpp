@@ -10,6 +10,7 @@
 
 #include "orvo3d/hash.h"
 #include "orvo3d/log.h"
+#include "orvo3d/service.h"
 #include "platform/resources.h"
 
 namespace {
@@ -45,12 +46,7 @@ void fadeForMute(int, void* stream, int length, void*) {
 
 void SoundClip::ChunkDeleter::operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
 
-Sound& Sound::instance() {
-    // Never destroyed: the mixer thread may still be reading the sounds while
-    // the process exits.
-    static Sound* sound = new Sound();
-    return *sound;
-}
+Sound& Sound::instance() { return ServiceOwner<Sound>::instance(); }
 
 Sound::Sound() {
     // Only the audio part of SDL is started; the window belongs to GLFW.
@@ -81,6 +77,16 @@ Sound::Sound() {
     // A start muted begins silent, with no fade.
     muteGain = muted.load() ? 0.0f : 1.0f;
     Mix_RegisterEffect(MIX_CHANNEL_POST, fadeForMute, nullptr, nullptr);
+}
+
+Sound::~Sound() {
+    if (!engine) return;
+    // The mixer's thread reads the chunks until their voices stop, so the
+    // voices go first, then the chunks, then the device.
+    Mix_HaltChannel(-1);
+    sounds.clear();
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 void Sound::setMuted(bool mute) { muted.store(mute); }

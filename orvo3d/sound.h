@@ -1,7 +1,7 @@
 #pragma once
 // The process-wide sound player: one-shot effects and one looping music
 // track, named by their data paths ("data/jump.wav"). Each sound is decoded
-// whole on first use and kept for the rest of the run.
+// whole on first use and kept while the player lives.
 
 #include <cstdint>
 #include <map>
@@ -43,8 +43,17 @@ public:
     // at once to the ear, without the click of a cut.
     static constexpr int kMuteRampFrames = 120;
 
-    // The one Sound; the first call starts the engine. Never destroyed.
+    // The Sound of the living ServiceOwner<Sound> (the application's); the
+    // first call starts the engine.
     static Sound& instance();
+
+    // Starts the engine (or records why it cannot); only the engine's
+    // absence tells. Made by a ServiceOwner, one at a time.
+    Sound();
+    // Stops every voice, frees the sounds and closes the engine.
+    ~Sound();
+    Sound(const Sound&) = delete;
+    Sound& operator=(const Sound&) = delete;
 
     // Plays the sound once as an effect; each call is a new voice, so effects
     // overlap.
@@ -74,6 +83,5 @@ public:
     std::map<std::uint32_t, std::unique_ptr<SoundClip>> sounds;
 
 private:
-    Sound();
     void start(const SoundClip& clip, int channel, float volume);
 };

@@ -10,6 +10,7 @@
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
 #include "orvo3d/preload.h"
+#include "orvo3d/service.h"
 
 namespace {
 
@@ -177,19 +178,18 @@ StaticModelData loadStaticModelData(const char* name) {
 
 namespace {
 
-// Lives until the process ends; its threads are joined at exit.
-PreloadTable<StaticModelData>& preloaded() {
-    static PreloadTable<StaticModelData> table;
-    return table;
+StaticModelData takeOrLoad(const char* name) {
+    StaticModelPreloads* preloads = Registration<StaticModelPreloads>::find();
+    return preloads != nullptr ? preloads->takeOrLoad(name, loadStaticModelData) : loadStaticModelData(name);
 }
 
 }  // namespace
 
-void preloadStaticModel(const char* name) { preloaded().start(name, loadStaticModelData); }
+void preloadStaticModel(StaticModelPreloads& preloads, const char* name) {
+    preloads.start(name, loadStaticModelData);
+}
 
-void dropStaticModelPreloads() { preloaded().clear(); }
-
-StaticModel::StaticModel(const char* name) : StaticModel(preloaded().takeOrLoad(name, loadStaticModelData)) {}
+StaticModel::StaticModel(const char* name) : StaticModel(takeOrLoad(name)) {}
 
 StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {
     uploadTextures(data.images);

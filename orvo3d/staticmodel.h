@@ -54,13 +54,15 @@ struct StaticModelData {
 // library's exceptions pass through.
 StaticModelData loadStaticModelData(const char* name);
 
-// Starts loadStaticModelData for the name on a worker thread now; the first
-// StaticModel of that name then takes the result (waiting for it if need
-// be), and the loader's records are written there, as if made there.
-void preloadStaticModel(const char* name);
+// Models loaded on workers ahead of their StaticModel, by name. While a
+// table is registered (Registration<StaticModelPreloads>), the first
+// StaticModel of a name it holds takes the result (waiting for it if need
+// be), and the loader's records are written there, as if made there. The
+// table waits for its workers when it goes.
+using StaticModelPreloads = PreloadTable<StaticModelData>;
 
-// Waits for every model preload nobody took and drops it.
-void dropStaticModelPreloads();
+// Starts loadStaticModelData for the name into the table on a worker now.
+void preloadStaticModel(StaticModelPreloads& preloads, const char* name);
 
 class StaticModel {
 public:

@@ -55,10 +55,6 @@ protected:
         ASSERT_TRUE(ctx.ok()) << "no GL context (run under xvfb-run)";
         ShipTest::SetUp();
     }
-    void TearDown() override {
-        delete PlateRenderer::instance;
-        PlateRenderer::instance = nullptr;
-    }
 
     GlContext ctx{1280, 720};
 };

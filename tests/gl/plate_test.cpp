@@ -21,10 +21,7 @@ namespace {
 class GLPlate : public RoadGlTest {
 protected:
     // The shared renderer as the first Track builds it.
-    PlateRenderer& renderer() {
-        if (PlateRenderer::instance == nullptr) PlateRenderer::instance = new PlateRenderer();
-        return *PlateRenderer::instance;
-    }
+    PlateRenderer& renderer() { return PlateRenderer::instance(); }
 };
 
 // Window pixel of a render-space point under the main camera.
@@ -53,15 +50,15 @@ GLuint bindLitDepthMap() {
 TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
     // Plates are plain records: making them builds nothing.
     Plate first(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
-    ASSERT_EQ(PlateRenderer::instance, nullptr);
+    ASSERT_EQ(ctx.plates.made(), nullptr);
     auto track = std::make_unique<Track>();
-    PlateRenderer* renderer = PlateRenderer::instance;
+    PlateRenderer* renderer = ctx.plates.made();
     ASSERT_NE(renderer, nullptr);
     // A new track (as after a reset) reuses it.
     track = std::make_unique<Track>();
-    EXPECT_EQ(PlateRenderer::instance, renderer);
+    EXPECT_EQ(ctx.plates.made(), renderer);
     track.reset();
-    EXPECT_EQ(PlateRenderer::instance, renderer);
+    EXPECT_EQ(ctx.plates.made(), renderer);
 
     ASSERT_NE(renderer->shader, nullptr);
     ASSERT_NE(renderer->shadowShader, nullptr);
@@ -230,9 +227,9 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
 TEST_F(GLPlate, FailedBufferCheckLeavesNoRendererBehind) {
     glEnable(0xFFFF);  // leaves GL_INVALID_ENUM pending
     EXPECT_THROW(PlateRenderer(), Orvo3D::LoggedException);
-    EXPECT_EQ(PlateRenderer::instance, nullptr);
+    EXPECT_EQ(ctx.plates.made(), nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to init plate: VBO generation"), 1);
 
     Track track;
-    EXPECT_NE(PlateRenderer::instance, nullptr);
+    EXPECT_NE(ctx.plates.made(), nullptr);
 }

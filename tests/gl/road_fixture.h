@@ -15,10 +15,6 @@ protected:
         ASSERT_TRUE(ctx.ok()) << "no GL context (run under xvfb-run)";
         writeFile("message.log", "");  // each test sees only its own records
     }
-    void TearDown() override {
-        delete PlateRenderer::instance;
-        PlateRenderer::instance = nullptr;
-    }
 
     GlContext ctx{1280, 720};
 };

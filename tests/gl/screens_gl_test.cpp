@@ -88,8 +88,6 @@ protected:
         writeFile("message.log", "");
     }
     void TearDown() override {
-        delete PlateRenderer::instance;
-        PlateRenderer::instance = nullptr;
         EXPECT_EQ(countOf(readLog(), "ERROR"), 0) << readLog();
     }
 

@@ -287,9 +287,12 @@ TEST_F(GLStaticModel, APreloadedModelIsTheModelLoadedHereWithTheSameRecords) {
         const std::string plainLog = withoutTimes(readLog());
 
         Logger::clear();
-        preloadStaticModel(name);
+        StaticModelPreloads preloads;
+        Registration<StaticModelPreloads> registered(preloads);
+        preloadStaticModel(preloads, name);
         EXPECT_EQ(readLog(), "") << "the worker wrote to the log itself";
         StaticModel preloaded(name);
+        EXPECT_FALSE(preloads.take(name)) << "the model did not take its preload";
         EXPECT_EQ(withoutTimes(readLog()), plainLog);
         const std::vector<StaticVertex> a = readVertices(preloaded), b = readVertices(plain);
         ASSERT_EQ(a.size(), b.size());

@@ -23,9 +23,9 @@ std::unique_ptr<Track> newSeededTrack() { return std::make_unique<Track>(); }
 // A new Track builds the plates' renderer and lays exactly the road of the
 // road functions, drawing from its own generator seeded with the game's seed.
 TEST_F(GLTrack, LaysTheRoadOfTheRoadFunctions) {
-    ASSERT_EQ(PlateRenderer::instance, nullptr);
+    ASSERT_EQ(ctx.plates.made(), nullptr);
     auto track = newSeededTrack();
-    EXPECT_NE(PlateRenderer::instance, nullptr);
+    EXPECT_NE(ctx.plates.made(), nullptr);
 
     TrackRandom random;
     random.seed(kTrackSeed);

@@ -6,9 +6,11 @@
 
 #include <stb_image_write.h>
 
+#include "game/font.h"
 #include "game/mainloop.h"
+#include "game/plate.h"
 
-GlContext::GlContext(int w, int h) : width(w), height(h) {
+GlContext::GlContext(int w, int h) : width(w), height(h), font(&Font::withGlObjects) {
     if (!glfwInit()) return;
     setContextHints();
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
@@ -21,6 +23,9 @@ GlContext::GlContext(int w, int h) : width(w), height(h) {
 }
 
 GlContext::~GlContext() {
+    // The services' GL objects go while their context is current.
+    plates.reset();
+    font.reset();
     if (window != nullptr) glfwDestroyWindow(window);
     glfwTerminate();
 }

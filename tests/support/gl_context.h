@@ -1,13 +1,18 @@
 #pragma once
 // A hidden GLFW window with the game's own context settings (4.3 core,
 // forward-compatible, 4x MSAA) and the game's initial GL state, for tests
-// and benchmarks that draw and read back real pixels.
+// and benchmarks that draw and read back real pixels. Like the application,
+// it owns the GL services (the font and the plate renderer), made on first
+// use and destroyed before its window, so each context gets its own.
 
 #include <glm/glm.hpp>
 
 #include "orvo3d/opengl.h"
+#include "orvo3d/service.h"
 
 struct GLFWwindow;
+class Font;
+class PlateRenderer;
 
 class GlContext {
 public:
@@ -29,4 +34,6 @@ public:
     GLFWwindow* window = nullptr;
     int width;
     int height;
+    ServiceOwner<Font> font;
+    ServiceOwner<PlateRenderer> plates;
 };

@@ -91,13 +91,16 @@ TEST(PreloadTable, ClearWaitsForUnfinishedWorkAndDropsItsResultAndRecords) {
 }
 
 TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
+    ImagePreloads preloads;
+    Registration<ImagePreloads> registered(preloads);
     for (const char* path : {"data/metal.jpg", "data/building-normal.jpg"}) {
         SCOPED_TRACE(path);
         const DecodedImage plain = loadImage(path);
         ASSERT_NE(plain.pixels, nullptr);
 
-        preloadImage(path);
+        preloadImage(preloads, path);
         const DecodedImage preloaded = loadImage(path);
+        EXPECT_FALSE(preloads.take(path)) << "the load did not take the preloaded pixels";
         ASSERT_NE(preloaded.pixels, nullptr);
         EXPECT_EQ(preloaded.width, plain.width);
         EXPECT_EQ(preloaded.height, plain.height);
@@ -109,8 +112,31 @@ TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
     EXPECT_EQ(readLog(), "");
 }
 
+// Loads look in the newest registered table only while it is registered.
+TEST(PreloadImage, LoadsTakeFromTheRegisteredTableOnly) {
+    ImagePreloads outer, inner;
+    preloadImage(outer, "data/metal.jpg");
+    EXPECT_NE(loadImage("data/metal.jpg").pixels, nullptr);
+    EXPECT_TRUE(outer.take("data/metal.jpg")) << "an unregistered table was used";
+
+    Registration<ImagePreloads> outerRegistered(outer);
+    preloadImage(outer, "data/metal.jpg");
+    {
+        Registration<ImagePreloads> innerRegistered(inner);
+        preloadImage(inner, "data/metal.jpg");
+        EXPECT_NE(loadImage("data/metal.jpg").pixels, nullptr);
+        EXPECT_FALSE(inner.take("data/metal.jpg"));
+    }
+    EXPECT_EQ(Registration<ImagePreloads>::find(), &outer);
+    EXPECT_NE(loadImage("data/metal.jpg").pixels, nullptr);
+    EXPECT_FALSE(outer.take("data/metal.jpg"));
+    EXPECT_EQ(readLog(), "");
+}
+
 TEST(PreloadImage, AFailedDecodeIsRecordedWhenItsImageIsLoaded) {
-    preloadImage("data/no-such-image.jpg");
+    ImagePreloads preloads;
+    Registration<ImagePreloads> registered(preloads);
+    preloadImage(preloads, "data/no-such-image.jpg");
     EXPECT_EQ(readLog(), "") << "recorded before the loader asked for the image";
     EXPECT_EQ(loadImage("data/no-such-image.jpg").pixels, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
@@ -139,12 +165,12 @@ TEST(PreloadSound, AClipDecodedOnAWorkerIsTheClipDecodedHere) {
 
 TEST(PreloadSound, MusicStartsOnceItsDecodingIsDone) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    startPreloading();
+    StartupLoader loader;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
+    while (!loader.startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_TRUE(startMusicWhenDecoded());
+    ASSERT_TRUE(loader.startMusicWhenDecoded());
     Sound& sound = Sound::instance();
     ASSERT_TRUE(sound.engine);
     EXPECT_EQ(Mix_Playing(Sound::kMusicChannel), 1);
@@ -155,16 +181,33 @@ TEST(PreloadSound, MusicStartsOnceItsDecodingIsDone) {
 
 TEST(PreloadSound, AnEngineThatWillNotStartIsRecordedWhenTheMusicWouldStart) {
     setenv("SDL_AUDIODRIVER", "nonexistent", 1);
-    startPreloading();
+    StartupLoader loader;
     int before = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
+    while (!loader.startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
         before += readLog().empty() ? 0 : 1;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_EQ(before, 0) << "the worker's record reached the log before the music's turn";
     EXPECT_EQ(countOf(readLog(), "Failed to start sound engine: "), 1) << readLog();
     EXPECT_FALSE(Sound::instance().engine);
+}
+
+// A loader left at once (a window that would not open) waits for its
+// workers: the music's worker has started the engine by then, and what
+// nobody took is dropped with its records.
+TEST(StartupLoader, LeavingWaitsForTheWorkersAndDropsTheirResults) {
+    setenv("SDL_AUDIODRIVER", "nonexistent", 1);
+    ServiceOwner<Sound> sound;
+    {
+        StartupLoader loader;
+        EXPECT_NE(Registration<ImagePreloads>::find(), nullptr);
+        EXPECT_NE(Registration<StaticModelPreloads>::find(), nullptr);
+    }
+    EXPECT_NE(sound.made(), nullptr) << "the music's worker was still running";
+    EXPECT_EQ(Registration<ImagePreloads>::find(), nullptr);
+    EXPECT_EQ(Registration<StaticModelPreloads>::find(), nullptr);
+    EXPECT_EQ(readLog(), "") << "records of dropped work were written";
 }
 
 }  // namespace

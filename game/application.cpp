@@ -1,0 +1,68 @@
+#include "game/application.h"
+
+#include <epoxy/gl.h>
+#include <GLFW/glfw3.h>
+
+#include "game/font.h"
+#include "game/gameloop.h"
+#include "game/gameover.h"
+#include "game/input.h"
+#include "game/mainloop.h"
+#include "game/menu.h"
+#include "game/plate.h"
+#include "game/startup.h"
+#include "orvo3d/sound.h"
+
+Application::GlfwSession::~GlfwSession() { glfwTerminate(); }
+
+void Application::WindowDeleter::operator()(GLFWwindow* window) const { glfwDestroyWindow(window); }
+
+Application::Application() : font(&Font::withGlObjects), loader(std::make_unique<StartupLoader>()) {}
+
+Application::~Application() {
+    // The screens first: their GL objects go while the context is current,
+    // and they play sounds and read the input table.
+    gameOver.reset();
+    menu.reset();
+    game.reset();
+    // The loader's workers are waited for before the Sound they decode
+    // into can go; nothing is left running for the exit handlers.
+    loader.reset();
+    // The shared GL services, still with the context current.
+    font.reset();
+    plates.reset();
+    // The window (and its context) before GLFW ends; the sound engine and
+    // the input table need neither. The owners themselves go with the
+    // members, in the reverse of their declaration: the Sound closes the
+    // audio device, then glfwTerminate ends GLFW.
+    window.reset();
+    sound.reset();
+    input.reset();
+}
+
+bool Application::openWindow() {
+    window.reset(openGameWindow());
+    return window != nullptr;
+}
+
+void Application::buildScreens() {
+    game = std::make_unique<Game>();
+    menu = std::make_unique<Menu>();
+    gameOver = std::make_unique<GameOver>();
+    loader->startMusicWhenDecoded();
+}
+
+void Application::run() {
+    ScreenState state = ScreenState::Menu;
+    bool quit = false;
+    double frameStart = 0.0;
+    while (true) {
+        double elapsed = waitForFrame(window.get(), frameStart, quit);
+        frameStart = glfwGetTime();
+        pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
+        state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
+        glfwSwapBuffers(window.get());
+        loader->startMusicWhenDecoded();
+        if (quit) break;
+    }
+}

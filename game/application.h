@@ -1,0 +1,64 @@
+#pragma once
+// The running game as one object made in main once GLFW has started: it
+// owns GLFW's session, the window, the services the screens reach through
+// their instance() accessors, the start-up loader and the three screens,
+// and takes them down in a fixed order (see ~Application).
+
+#include <memory>
+
+#include "orvo3d/service.h"
+
+struct GLFWwindow;
+class Font;
+class Game;
+class GameOver;
+class Input;
+class Menu;
+class PlateRenderer;
+class Sound;
+class StartupLoader;
+
+class Application {
+public:
+    // Call after glfwInit succeeded: from here on the application ends GLFW.
+    // Starts the start-up loader.
+    Application();
+    // Everything goes while the GL context is still current; see the body.
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Opens the game's window and makes its context current. False when the
+    // window or its 4.3 core context cannot be had.
+    bool openWindow();
+
+    // Builds the Game, the Menu and the GameOver screen, in that order, and
+    // starts the music if it is decoded. Loading every shader, texture and
+    // the ship happens here; a failure is logged and thrown
+    // (Orvo3D::LoggedException, or the JSON library's exception).
+    void buildScreens();
+
+    // The frame loop, until EXIT or the window's close.
+    void run();
+
+private:
+    // Ends GLFW when it goes, which is last of all.
+    struct GlfwSession {
+        ~GlfwSession();
+    };
+    struct WindowDeleter {
+        void operator()(GLFWwindow* window) const;
+    };
+
+    // Declared in the reverse of the order they go in (see ~Application).
+    GlfwSession glfw;
+    ServiceOwner<Input> input;
+    ServiceOwner<Sound> sound;
+    std::unique_ptr<GLFWwindow, WindowDeleter> window;
+    ServiceOwner<PlateRenderer> plates;
+    ServiceOwner<Font> font;
+    std::unique_ptr<StartupLoader> loader;
+    std::unique_ptr<Game> game;
+    std::unique_ptr<Menu> menu;
+    std::unique_ptr<GameOver> gameOver;
+};
