@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "game/padmappings.h"
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
 #include "platform/settings.h"
@@ -284,6 +285,7 @@ GamepadState readGamepads() {
 }
 
 void pollGamepads(double time) {
+    reportUnmappedPads();
     Input& input = Input::instance();
     input.applyGamepad(input.focused ? readGamepads() : GamepadState{}, time);
 }

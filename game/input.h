@@ -109,7 +109,8 @@ int actionForKey(int key);
 GamepadState readGamepads();
 
 // Feeds the pads to the table, or nothing while the window is unfocused,
-// so a pad cannot play a game the player has switched away from.
+// so a pad cannot play a game the player has switched away from. Names in
+// the log each joystick GLFW has no mapping for, once per connection.
 void pollGamepads(double time);
 
 // The stick's travel past which it steers or moves the selection, and the

@@ -13,6 +13,7 @@
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/menu.h"
+#include "game/padmappings.h"
 #include "game/startup.h"
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) try {
         return 1;
     }
     startPreloading();
+    loadPadMappings();
     GLFWwindow* window = openGameWindow();
     if (window == nullptr) {
         std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);
