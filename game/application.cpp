@@ -9,6 +9,7 @@
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/menu.h"
+#include "game/padmappings.h"
 #include "game/plate.h"
 #include "game/startup.h"
 #include "orvo3d/sound.h"
@@ -17,7 +18,10 @@ Application::GlfwSession::~GlfwSession() { glfwTerminate(); }
 
 void Application::WindowDeleter::operator()(GLFWwindow* window) const { glfwDestroyWindow(window); }
 
-Application::Application() : font(&Font::withGlObjects), loader(std::make_unique<StartupLoader>()) {}
+Application::Application() : font(&Font::withGlObjects), loader(std::make_unique<StartupLoader>()) {
+    // Before the window: a pad plugged in at start is then already mapped.
+    loadPadMappings();
+}
 
 Application::~Application() {
     // The screens first: their GL objects go while the context is current,

@@ -88,7 +88,12 @@ bool Game::update(float dt) {
 }
 
 Events Game::step(float dt, InputSnapshot& input) {
-    if (input.takeTap(Action::Back) || input.takeTap(Action::PadBack)) paused = true;
+    // Start pauses a run, and resumes a paused one through the pause's
+    // update, so it is not taken here while paused.
+    if (input.takeTap(Action::Back) || input.takeTap(Action::PadBack) ||
+        (!paused && input.takeTap(Action::PadStart))) {
+        paused = true;
+    }
     if (paused) {
         if (!pause->update(input)) return {};
         paused = false;

@@ -55,8 +55,9 @@ public:
     // the taps it took are dropped, and its events become sounds and the
     // best-score save. False when the run has ended.
     bool update(float dt);
-    // One step of the game with this step's input: a Back or PadBack tap
-    // pauses, a Jump tap leaves the pause, otherwise the run goes on. Plays
+    // One step of the game with this step's input: a Back, PadBack or
+    // PadStart tap pauses, a Jump or PadStart tap leaves the pause, otherwise
+    // the run goes on. Plays
     // nothing and stores nothing: it tells what happened.
     Events step(float dt, InputSnapshot& input);
     // Shadow pass into the depth map, then the main pass to the window.

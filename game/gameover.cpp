@@ -28,10 +28,18 @@ GameOver::~GameOver() = default;
 
 void GameOver::setScore(std::int64_t value) { score = value; }
 
+void GameOver::takeOver() {
+    // A jump held or tapped at the end of a run is the player's last try to
+    // stay on the road, not a wish to skip the score.
+    Input& input = Input::instance();
+    for (Action a : {Action::Back, Action::PadBack, Action::PadStart, Action::Jump}) input.startAfresh(a);
+}
+
 bool GameOver::update() {
     Input& input = Input::instance();
     // Jump is only looked at without a Back tap, so it may stay pending.
-    if (input.consumeTap(Action::Back) || input.consumeTap(Action::PadBack) || input.consumeTap(Action::Jump)) {
+    if (input.consumeTap(Action::Back) || input.consumeTap(Action::PadBack) || input.consumeTap(Action::PadStart) ||
+        input.consumeTap(Action::Jump)) {
         Sound::instance().play("data/select.wav");
         return false;
     }

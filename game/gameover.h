@@ -13,6 +13,10 @@ public:
     GameOver(const GameOver&) = delete;
     GameOver& operator=(const GameOver&) = delete;
     void setScore(std::int64_t value);
+    // The screen takes over from a run: a Jump or Back (or pad Back or
+    // Start) press that began during the run never leaves it. Their pending
+    // taps are dropped, and a key still down counts once pressed again.
+    void takeOver();
     // false: leave for the menu (a Back or Jump tap).
     bool update();
     void render();

@@ -3,8 +3,11 @@
 #include <GLFW/glfw3.h>
 
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <string>
 
+#include "game/padmappings.h"
 #include "orvo3d/log.h"
 #include "orvo3d/service.h"
 #include "orvo3d/sound.h"
@@ -13,6 +16,38 @@
 namespace {
 
 int index(Action a) { return static_cast<int>(a); }
+
+struct KeyBinding {
+    int key;
+    Action action;
+};
+
+// Every bound key; a key's place here is its bit in Input::keysDown.
+constexpr KeyBinding kKeyBindings[] = {
+    {GLFW_KEY_A, Action::Left},      {GLFW_KEY_LEFT, Action::Left}, {GLFW_KEY_D, Action::Right},
+    {GLFW_KEY_RIGHT, Action::Right}, {GLFW_KEY_W, Action::Up},      {GLFW_KEY_UP, Action::Up},
+    {GLFW_KEY_S, Action::Down},      {GLFW_KEY_DOWN, Action::Down}, {GLFW_KEY_SPACE, Action::Jump},
+    {GLFW_KEY_J, Action::Jump},      {GLFW_KEY_ENTER, Action::Jump}, {GLFW_KEY_ESCAPE, Action::Back},
+    {GLFW_KEY_F12, Action::ClearLog},
+};
+static_assert(std::size(kKeyBindings) <= 32, "one bit per key in Input::keysDown");
+
+// The key's bit in Input::keysDown, or 0 for an unbound key.
+std::uint32_t keyBit(int key) {
+    for (std::size_t i = 0; i < std::size(kKeyBindings); ++i) {
+        if (kKeyBindings[i].key == key) return 1u << i;
+    }
+    return 0;
+}
+
+// The bits of every key bound to the action.
+std::uint32_t keysOf(int action) {
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < std::size(kKeyBindings); ++i) {
+        if (index(kKeyBindings[i].action) == action) bits |= 1u << i;
+    }
+    return bits;
+}
 
 // One stick direction with hysteresis: it goes down past kStickPress and
 // up again only under kStickRelease, so a stick resting near the threshold
@@ -84,17 +119,54 @@ void Input::press(int action, double time) {
 }
 
 void Input::release(int action) {
-    held[action] = false;
+    held[action] = stillDown(action);
     pending[action] = releaseFrames;
+}
+
+bool Input::stillDown(int action) const { return (keysDown & keysOf(action)) != 0 || padHeld[action]; }
+
+void Input::pressKey(int key, double time) {
+    const int a = actionForKey(key);
+    if (a < 0) return;
+    keysDown |= keyBit(key);
+    keysWithoutTap &= ~keyBit(key);
+    press(a, time);
+}
+
+void Input::releaseKey(int key) {
+    const int a = actionForKey(key);
+    if (a < 0) return;
+    if ((keysWithoutTap & keyBit(key)) != 0) {
+        letGoKey(key);
+        return;
+    }
+    keysDown &= ~keyBit(key);
+    release(a);
+}
+
+void Input::letGoKey(int key) {
+    const int a = actionForKey(key);
+    if (a < 0) return;
+    keysDown &= ~keyBit(key);
+    keysWithoutTap &= ~keyBit(key);
+    held[a] = stillDown(a);
+}
+
+void Input::startAfresh(Action a) {
+    pending[index(a)] = 0;
+    keysWithoutTap |= keysDown & keysOf(index(a));
+    padWithoutTap[index(a)] = padHeld[index(a)];
 }
 
 void Input::applyGamepad(const GamepadState& pad, double time) {
     if (!pad.connected) {
         // Unplugged: let go of what the pad held, with no taps.
         for (int a = 0; a < kActionCount; ++a) {
-            if (padHeld[a]) held[a] = false;
+            if (!padHeld[a]) continue;
+            padHeld[a] = false;
+            held[a] = stillDown(a);
         }
-        padHeld.fill(false);
+        padWithoutTap.fill(false);
         stickHeld.fill(false);
         return;
     }
@@ -113,17 +185,31 @@ void Input::applyGamepad(const GamepadState& pad, double time) {
     now[index(Action::Up)] = b[GLFW_GAMEPAD_BUTTON_DPAD_UP] || stickHeld[2];
     now[index(Action::Down)] = b[GLFW_GAMEPAD_BUTTON_DPAD_DOWN] || stickHeld[3];
     now[index(Action::Jump)] = b[GLFW_GAMEPAD_BUTTON_A];
-    now[index(Action::PadBack)] = b[GLFW_GAMEPAD_BUTTON_START] || b[GLFW_GAMEPAD_BUTTON_B];
+    now[index(Action::PadBack)] = b[GLFW_GAMEPAD_BUTTON_B];
+    now[index(Action::PadStart)] = b[GLFW_GAMEPAD_BUTTON_START];
 
     for (int a = 0; a < kActionCount; ++a) {
-        if (now[a] && !padHeld[a]) press(a, time);
-        if (!now[a] && padHeld[a]) release(a);
+        const bool was = padHeld[a];
+        padHeld[a] = now[a];
+        if (now[a] && !was) {
+            padWithoutTap[a] = false;
+            press(a, time);
+        }
+        if (!now[a] && was) {
+            if (padWithoutTap[a]) {
+                padWithoutTap[a] = false;
+                held[a] = stillDown(a);
+            } else {
+                release(a);
+            }
+        }
     }
-    padHeld = now;
 }
 
 void Input::interrupt() {
     held.fill(false);
+    keysDown = 0;
+    keysWithoutTap = 0;
     // The pad's controls are let go as well; one still held when the focus
     // comes back counts as a new press.
     GamepadState none;
@@ -138,22 +224,10 @@ bool Input::takeInterruption() {
 }
 
 int actionForKey(int key) {
-    switch (key) {
-        case GLFW_KEY_A:
-        case GLFW_KEY_LEFT: return index(Action::Left);
-        case GLFW_KEY_D:
-        case GLFW_KEY_RIGHT: return index(Action::Right);
-        case GLFW_KEY_W:
-        case GLFW_KEY_UP: return index(Action::Up);
-        case GLFW_KEY_S:
-        case GLFW_KEY_DOWN: return index(Action::Down);
-        case GLFW_KEY_SPACE:
-        case GLFW_KEY_J:
-        case GLFW_KEY_ENTER: return index(Action::Jump);
-        case GLFW_KEY_ESCAPE: return index(Action::Back);
-        case GLFW_KEY_F12: return index(Action::ClearLog);
-        default: return -1;
+    for (const KeyBinding& binding : kKeyBindings) {
+        if (binding.key == key) return index(binding.action);
     }
+    return -1;
 }
 
 void keyCallback(GLFWwindow*, int key, int, int action, int) {
@@ -166,14 +240,14 @@ void keyCallback(GLFWwindow*, int key, int, int action, int) {
     if (a < 0) return;
     Input& input = Input::instance();
     if (action == GLFW_PRESS) {
-        input.press(a, glfwGetTime());
+        input.pressKey(key, glfwGetTime());
     } else if (action == GLFW_RELEASE) {
         // GLFW lets go of every held key right after the focus goes: those
         // releases are no taps (a Jump tap would end the pause at once).
         if (input.focused) {
-            input.release(a);
+            input.releaseKey(key);
         } else {
-            input.held[a] = false;
+            input.letGoKey(key);
         }
     }
 }
@@ -209,6 +283,7 @@ GamepadState readGamepads() {
 }
 
 void pollGamepads(double time) {
+    reportUnmappedPads();
     Input& input = Input::instance();
     input.applyGamepad(input.focused ? readGamepads() : GamepadState{}, time);
 }

@@ -4,6 +4,7 @@
 // callback during glfwPollEvents; the gamepads are read once per frame.
 
 #include <array>
+#include <cstdint>
 
 #include "sim/input.h"
 
@@ -40,9 +41,26 @@ public:
     // Drops the taps the step took from its snapshot, as consumeTap would.
     void dropTaken(const InputSnapshot& step);
 
-    // A key or pad control of the action went down or up.
+    // A key or pad control of the action went down or up. A release makes
+    // a tap, but leaves the action held while another of its keys or its pad
+    // control is still down.
     void press(int action, double time);
     void release(int action);
+
+    // Whether a key or the pad control of the action is down.
+    bool stillDown(int action) const;
+
+    // A bound key (a GLFW key code) went down or up: the key is remembered
+    // as down until its release, then the action's press or release.
+    void pressKey(int key, double time);
+    void releaseKey(int key);
+    // GLFW let go of a key while the window has no focus: up, with no tap.
+    void letGoKey(int key);
+
+    // For the screen that takes over from a run: drops a's pending tap, and
+    // a key or pad control of a that is still down makes no tap when it is
+    // released; it counts again once pressed anew.
+    void startAfresh(Action a);
 
     // The pads' state for this frame. Each pad control acts as one more key
     // of its action, pressed and released on the frames where it changes.
@@ -65,6 +83,12 @@ public:
     // stick's four directions with their hysteresis.
     std::array<bool, kActionCount> padHeld{};
     std::array<bool, 4> stickHeld{};  // left, right, up, down
+    // The bound keys that are down (bit i: the i-th key of the key table),
+    // and those of them whose release makes no tap (startAfresh); the same
+    // for each action's pad control.
+    std::uint32_t keysDown = 0;
+    std::uint32_t keysWithoutTap = 0;
+    std::array<bool, kActionCount> padWithoutTap{};
     bool focused = true;
     bool interrupted = false;
 };
@@ -86,7 +110,8 @@ int actionForKey(int key);
 GamepadState readGamepads();
 
 // Feeds the pads to the table, or nothing while the window is unfocused,
-// so a pad cannot play a game the player has switched away from.
+// so a pad cannot play a game the player has switched away from. Names in
+// the log each joystick GLFW has no mapping for, once per connection.
 void pollGamepads(double time);
 
 // The stick's travel past which it steers or moves the selection, and the

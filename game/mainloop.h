@@ -51,6 +51,7 @@ ScreenState runScreens(ScreenState state, float dt, GameT& game, MenuT& menu, Ga
         case ScreenState::Playing:
             if (!game.update(dt)) {
                 gameOver.setScore(game.score());
+                gameOver.takeOver();
                 state = ScreenState::GameOver;
             }
             game.render();  // the frame in which the run ended is still the game's

@@ -34,6 +34,7 @@ int Menu::update() {
     // The pad's Start and B never quit: leaving takes EXIT and a confirm.
     // Their taps are dropped here so that none is left for the next run.
     input.consumeTap(Action::PadBack);
+    input.consumeTap(Action::PadStart);
     // The move sound plays for every tap, also when the clamp undoes it.
     if (input.consumeTap(Action::Down)) {
         Sound::instance().play("data/menu.wav");

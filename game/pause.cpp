@@ -21,7 +21,12 @@ Pause::Pause() {
     checkGLError(kModule, __LINE__);
 }
 
-bool Pause::update(InputSnapshot& input) { return input.takeTap(Action::Jump); }
+bool Pause::update(InputSnapshot& input) {
+    // Both taps are taken, so that neither is left over to pause again.
+    const bool jump = input.takeTap(Action::Jump);
+    const bool start = input.takeTap(Action::PadStart);
+    return jump || start;
+}
 
 void Pause::render() {
     glBindBuffer(GL_ARRAY_BUFFER, vbo.get());

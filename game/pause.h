@@ -1,6 +1,7 @@
 #pragma once
 // The pause overlay: a translucent black veil over the frozen game scene with
-// "Paused" and a highlighted "RESUME". A Jump tap is the only way out.
+// "Paused" and a highlighted "RESUME". A Jump tap (or the pad's Start) is the
+// only way out.
 
 #include <memory>
 
@@ -16,8 +17,8 @@ public:
     Pause(const Pause&) = delete;
     Pause& operator=(const Pause&) = delete;
 
-    // True when a Jump tap of this step asks to resume, and takes that tap;
-    // no other action is looked at.
+    // True when a Jump or PadStart tap of this step asks to resume, and takes
+    // those taps; no other action is looked at.
     bool update(InputSnapshot& input);
 
     // Draws the veil and the texts. The caller has switched the depth test off

@@ -13,19 +13,6 @@ constexpr const char* kFile = "settings";
 // Far more than the file ever needs; a larger one is not ours.
 constexpr std::size_t kMaxFileSize = 4096;
 
-// $XDG_CONFIG_HOME/Orvo/Vimbrot, or "" when no absolute folder is known.
-std::string settingsFolder() {
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-        config = xdg;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-        config = std::string(home) + "/.config";
-    } else {
-        return {};
-    }
-    return config + "/Orvo/Vimbrot";
-}
-
 std::string_view trimmed(std::string_view text) {
     const std::string_view blanks = " \t\r";
     std::size_t first = text.find_first_not_of(blanks);
@@ -69,9 +56,22 @@ std::string parse(std::string_view text, Settings& settings) {
 
 }  // namespace
 
+std::string configFolder() {
+    // $XDG_CONFIG_HOME/Orvo/Vimbrot, else $HOME/.config/Orvo/Vimbrot.
+    std::string config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+        config = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+        config = std::string(home) + "/.config";
+    } else {
+        return {};
+    }
+    return config + "/Orvo/Vimbrot";
+}
+
 LoadedSettings loadSettings() {
     LoadedSettings loaded;
-    const std::string folder = settingsFolder();
+    const std::string folder = configFolder();
     if (folder.empty()) return loaded;  // nowhere to keep any: the defaults, as on a first start
     char buffer[kMaxFileSize];
     std::size_t size = sizeof buffer;
@@ -98,7 +98,7 @@ LoadedSettings loadSettings() {
 }
 
 std::string saveSettings(const Settings& settings) {
-    const std::string folder = settingsFolder();
+    const std::string folder = configFolder();
     if (folder.empty()) return "Cannot keep the settings: neither XDG_CONFIG_HOME nor HOME is an absolute path";
     const std::string text = std::string("fullscreen = ") + (settings.fullscreen ? "true" : "false") + "\n" +
                              "mute = " + (settings.mute ? "true" : "false") + "\n";

@@ -25,3 +25,8 @@ LoadedSettings loadSettings();
 // Remembers the settings, replacing the old ones whole. Returns "" or why
 // they could not be kept (the old ones then stay as they were).
 std::string saveSettings(const Settings& settings);
+
+// The folder of the player's own files for the game (the settings file's
+// folder on Linux; %APPDATA%\Orvo\Vimbrot on Windows); "" when no absolute
+// folder is known. It may not exist yet.
+std::string configFolder();

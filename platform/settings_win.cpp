@@ -1,6 +1,7 @@
 #include "platform/settings.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -55,4 +56,12 @@ std::string saveSettings(const Settings& settings) {
         }
     }
     return "";
+}
+
+std::string configFolder() {
+    // The user's roaming application data, where a player looks for a
+    // program's own files; the registry holds only the two choices above.
+    const char* appData = std::getenv("APPDATA");
+    if (appData == nullptr || appData[0] == '\0') return "";
+    return std::string(appData) + "\\Orvo\\Vimbrot";
 }

@@ -6,11 +6,22 @@
 #include <array>
 #include <optional>
 
-// PadBack is the gamepad's Start and B: it pauses a run and leaves the
-// game-over screen like Back, but never quits from the title menu.
-enum class Action : int { Left = 0, Right = 1, Up = 2, Down = 3, Jump = 4, Back = 5, ClearLog = 6, PadBack = 7 };
+// PadBack is the gamepad's B: it pauses a run and leaves the game-over screen
+// like Back, but never quits from the title menu. PadStart is the gamepad's
+// Start: the same, and it also resumes a paused run.
+enum class Action : int {
+    Left = 0,
+    Right = 1,
+    Up = 2,
+    Down = 3,
+    Jump = 4,
+    Back = 5,
+    ClearLog = 6,
+    PadBack = 7,
+    PadStart = 8
+};
 
-constexpr int kActionCount = 8;
+constexpr int kActionCount = 9;
 
 struct InputSnapshot {
     bool isHeld(Action a) const { return held[index(a)]; }

@@ -33,6 +33,10 @@ void cullRoad(float distance, PlateList& plates) {
 
 void generateRoad(TrackRandom& random, float distance, float& frontier, PlateList& plates) {
     while (distance + kLookAhead > frontier) {
+        // The segment's own distance decides its block, not the ship's: the
+        // road is then the same whatever the frame rate and wherever the
+        // cadence of generations stands.
+        const float segmentDistance = std::max(0.0f, frontier - kLookAhead);
         bool gap = random.next() % 8 == 1;
         float zStart = 0.0f;
         float length = 0.0f;
@@ -58,7 +62,7 @@ void generateRoad(TrackRandom& random, float distance, float& frontier, PlateLis
         addPlate(plates, x, -0.635f, zCentre, width, 0.2f, length, true, false);
 
         // Blocks get more frequent with distance: 1 in 5, 4, 3, 2, then always.
-        int n = 5 - static_cast<int>(std::floor(distance / 300.0f));
+        int n = 5 - static_cast<int>(std::floor(segmentDistance / 300.0f));
         if (n >= 2 && random.next() % n != 0) continue;
 
         float bw = (draw(random, 10) + 1.0f) / 20.0f * width + 0.3f;

@@ -40,7 +40,9 @@ void layFirstPlate(PlateList& plates);
 // the rest keep their order.
 void cullRoad(float distance, PlateList& plates);
 // Appends segments drawn from random until the road reaches 200 units beyond
-// distance; frontier is where the last floor plate ends.
+// distance; frontier is where the last floor plate ends. A segment's block
+// follows its own place on the road (200 units short of where it begins),
+// so the road does not depend on when generation runs.
 void generateRoad(TrackRandom& random, float distance, float& frontier, PlateList& plates);
 
 // The road of one run: its own generator, seeded when the road is made, and

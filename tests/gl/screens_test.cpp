@@ -31,24 +31,31 @@ int keyFor(Action a) {
         case Action::Jump: return GLFW_KEY_ENTER;
         case Action::Back: return GLFW_KEY_ESCAPE;
         case Action::ClearLog: return GLFW_KEY_F12;
-        case Action::PadBack: break;  // no key: the pad's Start
+        case Action::PadBack:   // no key: the pad's B
+        case Action::PadStart: break;  // no key: the pad's Start
     }
     return -1;
 }
 
-// Presses and lets go of a pad button through the gamepad seam.
-void tapPad(int button) {
-    GamepadState pad;
+// A pad button goes down or up through the gamepad seam; the other buttons
+// stay as they were.
+void padButton(int button, bool down) {
+    static GamepadState pad;
     pad.connected = true;
-    pad.buttons[button] = true;
+    pad.buttons[button] = down;
     Input::instance().applyGamepad(pad, glfwGetTime());
-    pad.buttons[button] = false;
-    Input::instance().applyGamepad(pad, glfwGetTime());
+}
+
+void tapPad(int button) {
+    padButton(button, true);
+    padButton(button, false);
 }
 
 void tap(const std::vector<Action>& actions) {
     for (Action a : actions) {
         if (a == Action::PadBack) {
+            tapPad(GLFW_GAMEPAD_BUTTON_B);
+        } else if (a == Action::PadStart) {
             tapPad(GLFW_GAMEPAD_BUTTON_START);
         } else {
             tapKey(keyFor(a));
@@ -56,8 +63,8 @@ void tap(const std::vector<Action>& actions) {
     }
 }
 
-const Action kAllActions[] = {Action::Left, Action::Right,    Action::Up,     Action::Down,
-                              Action::Jump, Action::Back, Action::ClearLog, Action::PadBack};
+const Action kAllActions[] = {Action::Left, Action::Right,    Action::Up,      Action::Down,    Action::Jump,
+                              Action::Back, Action::ClearLog, Action::PadBack, Action::PadStart};
 
 struct MenuCase {
     const char* name;
@@ -86,6 +93,8 @@ const MenuCase kMenuCases[] = {
     {"NoTapStays", {}, 1, 0, 1, 0, 0, {}},
     {"PadBackNeverQuitsAndIsDropped", {Action::PadBack}, 0, 0, 0, 0, 0, {}},
     {"PadBackOnExitNeverQuits", {Action::PadBack}, 1, 0, 1, 0, 0, {}},
+    {"PadStartNeverQuitsAndIsDropped", {Action::PadStart}, 0, 0, 0, 0, 0, {}},
+    {"PadStartOnExitNeverQuits", {Action::PadStart}, 1, 0, 1, 0, 0, {}},
     {"SteeringIsNotLookedAt", {Action::Left, Action::Right}, 0, 0, 0, 0, 0, {Action::Left, Action::Right}},
 };
 
@@ -144,6 +153,7 @@ const GameOverCase kGameOverCases[] = {
     {"BackLeaves", {Action::Back}, false, {}},
     {"JumpLeaves", {Action::Jump}, false, {}},
     {"PadBackLeaves", {Action::PadBack}, false, {}},
+    {"PadStartLeaves", {Action::PadStart}, false, {}},
     {"BackAndJumpLeaveOnceJumpStaysPending", {Action::Jump, Action::Back}, false, {Action::Jump}},
     {"NoTapStays", {}, true, {}},
     {"OtherTapsAreNotLookedAt",
@@ -234,21 +244,53 @@ TEST_F(GLGameUpdate, BackPausesAtOnceTheWorldStandsStillAndJumpResumes) {
     EXPECT_EQ(Track::updateCount, before.trackUpdates + 1);
 }
 
-TEST_F(GLGameUpdate, PadStartPausesAndPadAResumes) {
-    tap({Action::PadBack});
+// The pad's Start and B pause; A resumes, and so does Start, but not B.
+struct PadPauseCase {
+    const char* name;
+    int pauseWith;
+    int thenTap;
+    bool resumes;
+};
+
+void PrintTo(const PadPauseCase& c, std::ostream* os) { *os << c.name; }
+
+const PadPauseCase kPadPauseCases[] = {
+    {"StartPausesAndAResumes", GLFW_GAMEPAD_BUTTON_START, GLFW_GAMEPAD_BUTTON_A, true},
+    {"StartPausesAndStartResumes", GLFW_GAMEPAD_BUTTON_START, GLFW_GAMEPAD_BUTTON_START, true},
+    {"BPausesAndStartResumes", GLFW_GAMEPAD_BUTTON_B, GLFW_GAMEPAD_BUTTON_START, true},
+    {"BPausesAndBDoesNotResume", GLFW_GAMEPAD_BUTTON_B, GLFW_GAMEPAD_BUTTON_B, false},
+    {"StartPausesAndXDoesNotResume", GLFW_GAMEPAD_BUTTON_START, GLFW_GAMEPAD_BUTTON_X, false},
+};
+
+class GLPadPause : public GLGameUpdate, public testing::WithParamInterface<PadPauseCase> {};
+
+TEST_P(GLPadPause, PausesAndResumesWithThePad) {
+    const PadPauseCase& c = GetParam();
+    tapPad(c.pauseWith);
     WorldState before = worldOf(*game);
+    sounds.clear();
     EXPECT_TRUE(game->update(kFrameDt));
-    EXPECT_TRUE(game->paused);
+    EXPECT_TRUE(game->paused) << "one tap pauses, and does not resume in the same update";
     EXPECT_EQ(worldOf(*game), before);
+    EXPECT_EQ(sounds.playing(kSelect), 0);
     EXPECT_TRUE(game->update(kFrameDt));
     EXPECT_TRUE(game->paused);
 
-    tapPad(GLFW_GAMEPAD_BUTTON_A);
+    tapPad(c.thenTap);
     sounds.clear();
     EXPECT_TRUE(game->update(kFrameDt));
-    EXPECT_FALSE(game->paused);
-    EXPECT_EQ(sounds.playing(kSelect), 1);
+    EXPECT_EQ(game->paused, !c.resumes);
+    EXPECT_EQ(sounds.playing(kSelect), c.resumes ? 1 : 0);
+    EXPECT_EQ(worldOf(*game), before) << "the resuming update does not advance the world";
+
+    // The resuming tap is used up: the run goes on unpaused.
+    EXPECT_TRUE(game->update(kFrameDt));
+    EXPECT_EQ(game->paused, !c.resumes);
+    EXPECT_EQ(game->player->z > before.z, c.resumes);
 }
+
+INSTANTIATE_TEST_SUITE_P(Pad, GLPadPause, testing::ValuesIn(kPadPauseCases),
+                         [](const testing::TestParamInfo<PadPauseCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GLGameUpdate, BackAndJumpPendingTogetherPauseAndResumeInOneUpdate) {
     tap({Action::Back, Action::Jump});
@@ -275,10 +317,54 @@ TEST_F(GLGameUpdate, ResetStartsTheSameRoadUnpaused) {
     for (std::size_t i = 0; i < first.size(); ++i) EXPECT_EQ(game->track->plates[i]->position, first[i]) << i;
 }
 
-// A Jump tap released in the last two updates of a run is still pending when
-// the game-over screen takes over; its first update uses it and goes back
-// to the menu. Released one update earlier, it has aged out.
-class GLHandOver : public GameGlTest, public testing::WithParamInterface<int> {
+// The game-over screen is fair: Jump or Back pressed while the run was on
+// never leaves it. Taps still pending when it takes over are dropped, and a
+// key or pad control still down then counts only once released and pressed
+// again. Each case acts in one of the run's last updates and again on the
+// game-over screen, through the real screen machine.
+struct HandOverCase {
+    const char* name;
+    int fromEnd;             // 1: before the last update, 2: before the one before...
+    void (*inTheRun)();      // what the player does then
+    void (*onTheScreen)();   // and after the hand-over, before the screen's first update
+    bool leaves;             // whether that first update goes back to the menu
+};
+
+void PrintTo(const HandOverCase& c, std::ostream* os) { *os << c.name; }
+
+void nothing() {}
+
+const HandOverCase kHandOverCases[] = {
+    {"JumpTapInTheLastUpdate", 1, [] { tapKey(GLFW_KEY_ENTER); }, nothing, false},
+    {"JumpTapTwoUpdatesBefore", 2, [] { tapKey(GLFW_KEY_SPACE); }, nothing, false},
+    {"JumpTapThreeUpdatesBefore", 3, [] { tapKey(GLFW_KEY_J); }, nothing, false},
+    {"PadATapInTheLastUpdate", 1, [] { tapPad(GLFW_GAMEPAD_BUTTON_A); }, nothing, false},
+    {"SpaceHeldThenLetGo", 2, [] { pressKey(GLFW_KEY_SPACE); }, [] { releaseKey(GLFW_KEY_SPACE); }, false},
+    {"EscapeHeldThenLetGo", 1, [] { pressKey(GLFW_KEY_ESCAPE); }, [] { releaseKey(GLFW_KEY_ESCAPE); }, false},
+    {"PadStartHeldThenLetGo", 1, [] { padButton(GLFW_GAMEPAD_BUTTON_START, true); },
+     [] { padButton(GLFW_GAMEPAD_BUTTON_START, false); }, false},
+    {"PadBHeldThenLetGo", 2, [] { padButton(GLFW_GAMEPAD_BUTTON_B, true); },
+     [] { padButton(GLFW_GAMEPAD_BUTTON_B, false); }, false},
+    {"PadAHeldThenLetGo", 1, [] { padButton(GLFW_GAMEPAD_BUTTON_A, true); },
+     [] { padButton(GLFW_GAMEPAD_BUTTON_A, false); }, false},
+    {"SpaceHeldLetGoAndPressedAgain", 1, [] { pressKey(GLFW_KEY_SPACE); },
+     [] {
+         releaseKey(GLFW_KEY_SPACE);
+         tapKey(GLFW_KEY_SPACE);
+     },
+     true},
+    {"SpaceHeldWhileEnterIsTapped", 1, [] { pressKey(GLFW_KEY_SPACE); }, [] { tapKey(GLFW_KEY_ENTER); }, true},
+    {"EscapeHeldWhilePadBIsTapped", 1, [] { pressKey(GLFW_KEY_ESCAPE); }, [] { tapPad(GLFW_GAMEPAD_BUTTON_B); },
+     true},
+    {"PadAHeldLetGoAndPressedAgain", 2, [] { padButton(GLFW_GAMEPAD_BUTTON_A, true); },
+     [] {
+         padButton(GLFW_GAMEPAD_BUTTON_A, false);
+         tapPad(GLFW_GAMEPAD_BUTTON_A);
+     },
+     true},
+};
+
+class GLHandOver : public GameGlTest, public testing::WithParamInterface<HandOverCase> {
 protected:
     // Holding Left from the start steers the ship off the first plate; the
     // run ends when it drops below -10. Returns the updates the run took.
@@ -295,8 +381,8 @@ protected:
     }
 };
 
-TEST_P(GLHandOver, JumpTapFromTheLastUpdatesReachesTheGameOverScreen) {
-    const int releasedBeforeLast = GetParam();  // 1: before the last update, 2: before the one before...
+TEST_P(GLHandOver, NothingFromTheRunLeavesTheGameOverScreen) {
+    const HandOverCase& c = GetParam();
     Game game;
     Menu menu;
     GameOver gameOver;
@@ -314,7 +400,7 @@ TEST_P(GLHandOver, JumpTapFromTheLastUpdatesReachesTheGameOverScreen) {
     pressKey(GLFW_KEY_LEFT);
     for (int update = 1; update <= runLength; ++update) {
         ASSERT_EQ(state, ScreenState::Playing) << "update " << update;
-        if (update == runLength - releasedBeforeLast + 1) tap({Action::Jump});
+        if (update == runLength - c.fromEnd + 1) c.inTheRun();
         if (update <= runLength - 5) {
             // The early frames without their (slow, software-rendered) drawing.
             ASSERT_TRUE(game.update(kFrameDt));
@@ -325,21 +411,32 @@ TEST_P(GLHandOver, JumpTapFromTheLastUpdatesReachesTheGameOverScreen) {
     ASSERT_EQ(state, ScreenState::GameOver) << "the run ends in the same update as before";
     EXPECT_EQ(gameOver.score, game.score());
     releaseKey(GLFW_KEY_LEFT);
+    for (Action a : {Action::Jump, Action::Back, Action::PadBack, Action::PadStart}) {
+        EXPECT_EQ(pendingOf(a), 0) << "no tap from the run is left, action " << static_cast<int>(a);
+    }
 
-    const bool handedOver = releasedBeforeLast <= 2;
-    EXPECT_EQ(pendingOf(Action::Jump), handedOver ? 3 - releasedBeforeLast : 0);
+    c.onTheScreen();
     sounds.clear();
     state = runScreens(state, kFrameDt, game, menu, gameOver, quit);
-    EXPECT_EQ(state, handedOver ? ScreenState::Menu : ScreenState::GameOver);
-    EXPECT_EQ(sounds.playing(kSelect), handedOver ? 1 : 0);
-    EXPECT_EQ(pendingOf(Action::Jump), 0);
+    EXPECT_EQ(state, c.leaves ? ScreenState::Menu : ScreenState::GameOver);
+    EXPECT_EQ(sounds.playing(kSelect), c.leaves ? 1 : 0);
     EXPECT_FALSE(quit);
     EXPECT_EQ(menu.selection, 0);
+    if (c.leaves) return;
+
+    // The screen stays until a press made on it: one tap leaves it.
+    for (int i = 0; i < 3; ++i) {
+        state = runScreens(state, kFrameDt, game, menu, gameOver, quit);
+        ASSERT_EQ(state, ScreenState::GameOver);
+    }
+    tapKey(GLFW_KEY_ENTER);
+    sounds.clear();
+    state = runScreens(state, kFrameDt, game, menu, gameOver, quit);
+    EXPECT_EQ(state, ScreenState::Menu);
+    EXPECT_EQ(sounds.playing(kSelect), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Release, GLHandOver, testing::Values(1, 2, 3),
-                         [](const testing::TestParamInfo<int>& info) {
-                             return "ReleasedBeforeUpdate" + std::to_string(info.param) + "FromTheEnd";
-                         });
+INSTANTIATE_TEST_SUITE_P(EndOfRun, GLHandOver, testing::ValuesIn(kHandOverCases),
+                         [](const testing::TestParamInfo<HandOverCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

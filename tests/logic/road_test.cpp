@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "logic/road_values.h"
@@ -138,43 +141,103 @@ TEST(Road, CullingRemovesEverythingBehindAndKeepsOrder) {
 }
 
 TEST(Road, FromDistance1200EveryFloorPlateHasABlock) {
+    // A segment's block follows the segment's own distance, 200 units short
+    // of where it begins: segments beginning before 1400 may stay bare,
+    // from 1400 on every one has a block.
     auto track = newSeededTrack();
-    auto floorsWithoutBlock = [&] {
-        int count = 0;
-        for (std::size_t i = 0; i < track->plates.size(); ++i) {
-            const Plate* p = track->plates[i].get();
-            if (!p->isFloor) continue;
-            bool block = i + 1 < track->plates.size() && kindOf(*track->plates[i + 1]) == Kind::Block;
-            count += !block;
-        }
-        return count;
-    };
-
-    // Just below 1200 half the floor plates stay bare.
-    track->distance = 1199.0f;
-    track->cullAndGenerate();
-    int newPlates = static_cast<int>(track->plates.size());
-    ASSERT_GT(newPlates, 10);
-    EXPECT_GT(floorsWithoutBlock(), 0);
-
-    // Only plates made from here on are checked.
-    track->plates.clear();
-    track->distance = 1200.0f;
-    track->cullAndGenerate();
     track->distance = 2400.0f;
     track->cullAndGenerate();
-    EXPECT_GE(track->frontier, 2600.0f);
-    EXPECT_EQ(floorsWithoutBlock(), 0);
-    for (std::size_t i = 0; i + 1 < track->plates.size(); ++i) {
+    ASSERT_GE(track->frontier, 2600.0f);
+
+    int bareBefore = 0, bareAfter = 0, checked = 0;
+    float segmentStart = kRoadStart;  // the frontier as each segment begins
+    for (std::size_t i = 1; i < track->plates.size(); ++i) {
         const Plate* floor = track->plates[i].get();
         if (!floor->isFloor) continue;
-        const Plate* block = track->plates[i + 1].get();
-        SCOPED_TRACE(testing::Message() << "floor at z " << floor->position.z);
-        EXPECT_TRUE(inside(block->position.x, block->size.x, floor->position.x, floor->size.x));
-        EXPECT_TRUE(inside(block->position.z, block->size.z, floor->position.z, floor->size.z));
-        EXPECT_NEAR(block->position.y - block->size.y * 0.5f, -0.48f, 1e-5f);
+        const bool block = i + 1 < track->plates.size() && kindOf(*track->plates[i + 1]) == Kind::Block;
+        if (segmentStart - 200.0f < 1200.0f) {
+            bareBefore += !block;
+        } else {
+            SCOPED_TRACE(testing::Message() << "floor at z " << floor->position.z);
+            ++checked;
+            bareAfter += !block;
+            if (block) {
+                const Plate* b = track->plates[i + 1].get();
+                EXPECT_TRUE(inside(b->position.x, b->size.x, floor->position.x, floor->size.x));
+                EXPECT_TRUE(inside(b->position.z, b->size.z, floor->position.z, floor->size.z));
+                EXPECT_NEAR(b->position.y - b->size.y * 0.5f, -0.48f, 1e-5f);
+            }
+        }
+        segmentStart = floor->position.z + floor->size.z * 0.5f;
+    }
+    EXPECT_GT(bareBefore, 0);
+    EXPECT_GT(checked, 50);
+    EXPECT_EQ(bareAfter, 0);
+}
+
+namespace {
+
+// The road a run lays: a new road at a given place in the process-wide
+// cycle of 50 updates, updated with the distances the ship reaches by the
+// steps of stepAt, every plate it ever lays kept in order.
+struct UpdatePattern {
+    const char* name;
+    std::uint32_t phase;  // the process-wide count modulo 50 when the road is made
+    float (*stepAt)(int update);
+};
+
+void PrintTo(const UpdatePattern& p, std::ostream* os) { *os << p.name; }
+
+std::vector<PlateValues> platesLaidTo(float end, const UpdatePattern& pattern) {
+    while (Road::updateCount % 50 != pattern.phase) ++Road::updateCount;
+    Road road(kTrackSeed);
+    std::vector<PlateValues> laid = snapshot(road.plates);
+    float distance = 0.0f;
+    for (int update = 0; distance < end; ++update) {
+        const Plate* newest = road.plates.back().get();
+        distance += pattern.stepAt(update);
+        road.update(distance);
+        auto it = std::find_if(road.plates.begin(), road.plates.end(),
+                               [newest](const auto& plate) { return plate.get() == newest; });
+        EXPECT_NE(it, road.plates.end()) << "the newest plate was culled";
+        if (it == road.plates.end()) return laid;
+        for (++it; it != road.plates.end(); ++it) laid.push_back({kindOf(**it), (*it)->position, (*it)->size});
+    }
+    // Only what every pattern has certainly laid: the plates short of end.
+    std::erase_if(laid, [end](const PlateValues& p) { return p.position.z >= end; });
+    return laid;
+}
+
+// Top speed at the frame rates a run may see, and a ship speeding up.
+const UpdatePattern kPatterns[] = {
+    {"At57FpsFromPhase0", 0, [](int) { return 40.0f / 57.0f; }},
+    {"At30FpsFromPhase0", 0, [](int) { return 40.0f / 30.0f; }},
+    {"At57FpsFromPhase23", 23, [](int) { return 40.0f / 57.0f; }},
+    {"At144FpsFromPhase49", 49, [](int) { return 40.0f / 144.0f; }},
+    {"UnevenFramesFromPhase7", 7, [](int update) { return update % 3 == 0 ? 40.0f / 30.0f : 40.0f / 60.0f; }},
+    {"SpeedingUpFromPhase31", 31,
+     [](int update) { return std::min(40.0f, 10.0f + static_cast<float>(update) * 0.02f) / 57.0f; }},
+};
+
+class RoadPattern : public testing::TestWithParam<UpdatePattern> {};
+
+}  // namespace
+
+// The same road every run: however the updates fall, the plates laid up to
+// distance 5000 are the same, bit for bit, as those of a run at 57 frames
+// per second starting at the top of the cycle.
+TEST_P(RoadPattern, LaysTheSameRoadTo5000) {
+    const std::vector<PlateValues> reference = platesLaidTo(5000.0f, kPatterns[0]);
+    ASSERT_GT(reference.size(), 300u);
+    const std::vector<PlateValues> laid = platesLaidTo(5000.0f, GetParam());
+    ASSERT_EQ(laid.size(), reference.size());
+    for (std::size_t i = 0; i < laid.size(); ++i) {
+        ASSERT_EQ(laid[i], reference[i]) << "plate " << i << " at z " << reference[i].position.z;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Updates, RoadPattern, testing::ValuesIn(kPatterns),
+                         [](const testing::TestParamInfo<UpdatePattern>& info) { return std::string(info.param.name); });
 
 TEST(Road, LongRoadKeepsItsShape) {
     auto track = newSeededTrack();

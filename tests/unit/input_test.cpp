@@ -2,11 +2,22 @@
 
 #include <GLFW/glfw3.h>
 
+#include <ostream>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "game/input.h"
 
 namespace {
+
+// One change of a key, a pad button or the stick's x (code -1: full left).
+struct Event {
+    enum Device { Key, Pad, Stick, Unplug } device;
+    int code;
+    bool down;
+    double time;
+};
 
 class Keys : public testing::Test {
 protected:
@@ -106,18 +117,6 @@ TEST_F(Keys, TapCountsOnReleaseAndAPressCancelsIt) {
     EXPECT_TRUE(input.consumeTap(Action::Jump));
 }
 
-TEST_F(Keys, TwoKeysShareOneActionEntry) {
-    press(GLFW_KEY_A);
-    press(GLFW_KEY_LEFT);
-    EXPECT_TRUE(input.isHeld(Action::Left));
-    release(GLFW_KEY_A);
-    // The arrow is still down, but the action's one entry says up.
-    EXPECT_FALSE(input.isHeld(Action::Left));
-    EXPECT_TRUE(input.consumeTap(Action::Left));
-    release(GLFW_KEY_LEFT);
-    EXPECT_TRUE(input.consumeTap(Action::Left));
-}
-
 TEST_F(Keys, HeldOverComparesPressTimes) {
     const int left = static_cast<int>(Action::Left);
     const int right = static_cast<int>(Action::Right);
@@ -207,7 +206,7 @@ TEST_F(Pad, EveryPadControlDrivesItsActionOnly) {
         {"stick up", -1, 0, -1.0f, int(Action::Up)},
         {"stick down", -1, 0, 1.0f, int(Action::Down)},
         {"A", GLFW_GAMEPAD_BUTTON_A, 0, 0, int(Action::Jump)},
-        {"Start", GLFW_GAMEPAD_BUTTON_START, 0, 0, int(Action::PadBack)},
+        {"Start", GLFW_GAMEPAD_BUTTON_START, 0, 0, int(Action::PadStart)},
         {"B", GLFW_GAMEPAD_BUTTON_B, 0, 0, int(Action::PadBack)},
         {"X", GLFW_GAMEPAD_BUTTON_X, 0, 0, -1},
         {"Y", GLFW_GAMEPAD_BUTTON_Y, 0, 0, -1},
@@ -319,13 +318,15 @@ TEST_F(Pad, KeysAndPadMixAndTheLaterPressWins) {
     input.pressTime[int(Action::Right)] = 8.0;
     EXPECT_TRUE(input.isHeldOver(Action::Right, Action::Left));
 
-    // Holding Jump on both: the pad letting go releases the action, as a
-    // second key of the same action does.
+    // Holding Jump on both: the pad letting go makes a tap, and the key
+    // still holds the action.
     press(GLFW_KEY_SPACE);
     button(GLFW_GAMEPAD_BUTTON_A, true);
     button(GLFW_GAMEPAD_BUTTON_A, false);
-    EXPECT_FALSE(input.isHeld(Action::Jump));
+    EXPECT_TRUE(input.isHeld(Action::Jump));
     EXPECT_TRUE(input.consumeTap(Action::Jump));
+    release(GLFW_KEY_SPACE);
+    EXPECT_FALSE(input.isHeld(Action::Jump));
 }
 
 TEST_F(Pad, PadTapsAgeLikeKeyTaps) {
@@ -334,7 +335,7 @@ TEST_F(Pad, PadTapsAgeLikeKeyTaps) {
         button(GLFW_GAMEPAD_BUTTON_START, true);
         button(GLFW_GAMEPAD_BUTTON_START, false);
         for (int i = 0; i < ticks; ++i) input.tick();
-        EXPECT_EQ(input.consumeTap(Action::PadBack), ticks < 3);
+        EXPECT_EQ(input.consumeTap(Action::PadStart), ticks < 3);
         EXPECT_FALSE(input.consumeTap(Action::Back)) << "the pad never makes an Escape tap";
     }
 }
@@ -391,6 +392,146 @@ TEST_F(Pad, FocusLossReleasesEverythingWithoutTapsOnce) {
         tap(GLFW_KEY_ENTER);
         EXPECT_TRUE(input.consumeTap(Action::Jump)) << "taps count again once the window is back";
     }
+}
+
+
+// An action stays held while any of its keys or its pad control is down; every
+// release still makes a tap, and every press stamps the press time.
+struct HeldCase {
+    const char* name;
+    std::vector<Event> events;
+    Action action;
+    bool held;
+    int pending;
+    double pressTime;
+};
+
+void PrintTo(const HeldCase& c, std::ostream* os) { *os << c.name; }
+
+const HeldCase kHeldCases[] = {
+    {"AAndLeftArrowHeldThenALetGo", {{Event::Key, GLFW_KEY_A, true, 1.0}, {Event::Key, GLFW_KEY_LEFT, true, 2.0},
+                                     {Event::Key, GLFW_KEY_A, false, 3.0}},
+     Action::Left, true, 3, 2.0},
+    {"ArrowLetGoWhileAHeld", {{Event::Key, GLFW_KEY_A, true, 1.0}, {Event::Key, GLFW_KEY_LEFT, true, 2.0},
+                              {Event::Key, GLFW_KEY_LEFT, false, 3.0}},
+     Action::Left, true, 3, 2.0},
+    {"BothLetGo", {{Event::Key, GLFW_KEY_A, true, 1.0}, {Event::Key, GLFW_KEY_LEFT, true, 2.0},
+                   {Event::Key, GLFW_KEY_LEFT, false, 3.0}, {Event::Key, GLFW_KEY_A, false, 4.0}},
+     Action::Left, false, 3, 2.0},
+    {"TwoOfThreeJumpKeysLetGo", {{Event::Key, GLFW_KEY_SPACE, true, 1.0}, {Event::Key, GLFW_KEY_J, true, 2.0},
+                                 {Event::Key, GLFW_KEY_ENTER, true, 3.0}, {Event::Key, GLFW_KEY_J, false, 4.0},
+                                 {Event::Key, GLFW_KEY_SPACE, false, 5.0}},
+     Action::Jump, true, 3, 3.0},
+    {"DpadLeftLetGoWhileTheLeftKeyHeld", {{Event::Key, GLFW_KEY_LEFT, true, 1.0},
+                                          {Event::Pad, GLFW_GAMEPAD_BUTTON_DPAD_LEFT, true, 2.0},
+                                          {Event::Pad, GLFW_GAMEPAD_BUTTON_DPAD_LEFT, false, 3.0}},
+     Action::Left, true, 3, 2.0},
+    {"KeyLetGoWhileTheStickHolds", {{Event::Stick, -1, true, 1.0}, {Event::Key, GLFW_KEY_A, true, 2.0},
+                                    {Event::Key, GLFW_KEY_A, false, 3.0}},
+     Action::Left, true, 3, 2.0},
+    {"PadUnpluggedWhileAKeyHolds", {{Event::Key, GLFW_KEY_D, true, 1.0},
+                                    {Event::Pad, GLFW_GAMEPAD_BUTTON_DPAD_RIGHT, true, 2.0},
+                                    {Event::Unplug, 0, false, 3.0}},
+     Action::Right, true, 0, 2.0},
+    {"KeyAndPadBothLetGo", {{Event::Pad, GLFW_GAMEPAD_BUTTON_A, true, 1.0}, {Event::Key, GLFW_KEY_SPACE, true, 2.0},
+                            {Event::Pad, GLFW_GAMEPAD_BUTTON_A, false, 3.0},
+                            {Event::Key, GLFW_KEY_SPACE, false, 4.0}},
+     Action::Jump, false, 3, 2.0},
+    {"ARepressedWhileTheArrowHolds", {{Event::Key, GLFW_KEY_LEFT, true, 1.0}, {Event::Key, GLFW_KEY_A, true, 2.0},
+                                      {Event::Key, GLFW_KEY_A, false, 3.0}, {Event::Key, GLFW_KEY_A, true, 4.0}},
+     Action::Left, true, 0, 4.0},
+    {"ReleaseOfAKeyNeverSeenDown", {{Event::Key, GLFW_KEY_ESCAPE, false, 1.0}}, Action::Back, false, 3, 0.0},
+    {"OtherActionsKeysDoNotHold", {{Event::Key, GLFW_KEY_A, true, 1.0}, {Event::Key, GLFW_KEY_D, true, 2.0},
+                                   {Event::Key, GLFW_KEY_A, false, 3.0}},
+     Action::Left, false, 3, 1.0},
+};
+
+class HeldKeys : public Keys, public testing::WithParamInterface<HeldCase> {};
+
+TEST_P(HeldKeys, ReleaseKeepsTheActionHeldWhileAnotherOfItsControlsIsDown) {
+    const HeldCase& c = GetParam();
+    GamepadState pad;
+    pad.connected = true;
+    for (const Event& e : c.events) {
+        switch (e.device) {
+            case Event::Key:
+                if (e.down) {
+                    input.pressKey(e.code, e.time);
+                } else {
+                    input.releaseKey(e.code);
+                }
+                break;
+            case Event::Pad:
+                pad.buttons[e.code] = e.down;
+                input.applyGamepad(pad, e.time);
+                break;
+            case Event::Stick:
+                pad.axes[GLFW_GAMEPAD_AXIS_LEFT_X] = e.down ? static_cast<float>(e.code) : 0.0f;
+                input.applyGamepad(pad, e.time);
+                break;
+            case Event::Unplug:
+                input.applyGamepad(GamepadState{}, e.time);
+                break;
+        }
+    }
+    EXPECT_EQ(input.isHeld(c.action), c.held);
+    EXPECT_EQ(input.pending[static_cast<int>(c.action)], c.pending);
+    EXPECT_EQ(input.pressTime[static_cast<int>(c.action)], c.pressTime);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, HeldKeys, testing::ValuesIn(kHeldCases),
+                         [](const testing::TestParamInfo<HeldCase>& info) { return std::string(info.param.name); });
+
+// Keys through the real callback: steering goes on while the arrow is down.
+TEST_F(Keys, SteeringGoesOnWhileTheOtherKeyIsDown) {
+    press(GLFW_KEY_A);
+    press(GLFW_KEY_LEFT);
+    release(GLFW_KEY_A);
+    EXPECT_TRUE(input.isHeldOver(Action::Left, Action::Right));
+    EXPECT_TRUE(input.consumeTap(Action::Left));
+    release(GLFW_KEY_LEFT);
+    EXPECT_FALSE(input.isHeld(Action::Left));
+    EXPECT_TRUE(input.consumeTap(Action::Left));
+}
+
+// A screen taking over drops the action's tap, and a key or pad control
+// still down makes no tap when let go; pressed again, it counts.
+TEST_F(Pad, StartAfreshWaitsForAFreshPress) {
+    press(GLFW_KEY_SPACE);
+    tap(GLFW_KEY_J);
+    button(GLFW_GAMEPAD_BUTTON_A, true);
+    press(GLFW_KEY_ESCAPE);
+    input.pending[int(Action::Up)] = 2;
+    for (Action a : {Action::Jump, Action::Back}) input.startAfresh(a);
+    EXPECT_EQ(input.pending[int(Action::Jump)], 0);
+    EXPECT_EQ(input.pending[int(Action::Up)], 2) << "other actions keep their taps";
+    EXPECT_TRUE(input.isHeld(Action::Jump)) << "the keys are still down";
+
+    release(GLFW_KEY_SPACE);
+    button(GLFW_GAMEPAD_BUTTON_A, false);
+    release(GLFW_KEY_ESCAPE);
+    EXPECT_FALSE(input.isHeld(Action::Jump));
+    EXPECT_FALSE(input.isHeld(Action::Back));
+    EXPECT_FALSE(input.consumeTap(Action::Jump));
+    EXPECT_FALSE(input.consumeTap(Action::Back));
+
+    tap(GLFW_KEY_SPACE);
+    EXPECT_TRUE(input.consumeTap(Action::Jump)) << "pressed again, the key counts";
+    button(GLFW_GAMEPAD_BUTTON_A, true);
+    button(GLFW_GAMEPAD_BUTTON_A, false);
+    EXPECT_TRUE(input.consumeTap(Action::Jump)) << "so does the pad";
+    tap(GLFW_KEY_ESCAPE);
+    EXPECT_TRUE(input.consumeTap(Action::Back));
+
+    // A key still down when the focus goes is let go by GLFW; once the
+    // window is back, its next press counts as any other.
+    press(GLFW_KEY_ENTER);
+    input.startAfresh(Action::Jump);
+    focusCallback(nullptr, GLFW_FALSE);
+    release(GLFW_KEY_ENTER);
+    focusCallback(nullptr, GLFW_TRUE);
+    tap(GLFW_KEY_ENTER);
+    EXPECT_TRUE(input.consumeTap(Action::Jump));
 }
 
 

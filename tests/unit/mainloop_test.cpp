@@ -87,6 +87,7 @@ struct FakeGameOver {
         shown = score;
         journal.calls.push_back("gameover.setScore " + std::to_string(score));
     }
+    void takeOver() { journal.calls.push_back("gameover.takeOver"); }
     bool update() {
         journal.calls.push_back("gameover.update");
         return stay;
@@ -145,7 +146,7 @@ TEST_F(Screens, RunEndHandsTheScoreOverAndTheGameDrawsThatFrame) {
     game.keepRunning = false;
     game.runScore = 5'000'000'123;  // beyond 32 bits
     EXPECT_EQ(frame(), (Calls{"game.update " + std::to_string(0.025f), "game.score",
-                              "gameover.setScore 5000000123", "game.render"}));
+                              "gameover.setScore 5000000123", "gameover.takeOver", "game.render"}));
     EXPECT_EQ(state, ScreenState::GameOver);
     EXPECT_EQ(gameOver.shown, 5'000'000'123);
 

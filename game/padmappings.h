@@ -1,0 +1,51 @@
+#pragma once
+// Gamepad mappings beyond GLFW's own, in SDL's mapping format: the lines of
+// the environment variable SDL_GAMECONTROLLERCONFIG and of the file
+// "gamecontrollerdb.txt" in the game's config folder. A joystick that no
+// mapping covers is named once per connection in the log, with the GUID a
+// mapping line for it starts with.
+
+#include <array>
+#include <string>
+#include <vector>
+
+// Where the player's mapping file is looked for; "" when no config folder is
+// known.
+std::string padMappingFile();
+
+// Hands GLFW the mapping lines of text. False when GLFW reports an error:
+// one ERROR record then names the source, and the lines GLFW could read are
+// used all the same. Needs GLFW initialised.
+bool addPadMappings(const std::string& text, const std::string& source);
+
+struct PadMappingSource {
+    std::string name;  // the file's path, or the environment variable's name
+    bool accepted;     // GLFW took every line
+};
+
+// Loads the file's mappings, then the environment's (so a line there wins
+// over one for the same pad in the file). A missing file or an unset
+// variable is no problem; an unreadable file is one ERROR record. Returns
+// the sources handed to GLFW, in that order. Call once, after glfwInit.
+std::vector<PadMappingSource> loadPadMappings();
+
+// One joystick slot as GLFW shows it in a frame.
+struct JoystickSlot {
+    bool present = false;
+    bool gamepad = false;  // GLFW has a mapping for it
+    std::string name;
+    std::string guid;
+};
+
+// Names each joystick without a mapping once per connection: a slot is
+// reported when it first shows such a joystick, and again only after it
+// has been empty (or mapped) in between.
+class UnmappedPads {
+public:
+    void check(int slot, const JoystickSlot& seen);
+
+    std::array<bool, 16> reported{};
+};
+
+// Reads GLFW's joystick slots and reports the unmapped ones; once a frame.
+void reportUnmappedPads();
