@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "game/commandline.h"
+#include "game/displaymode.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
 #include "game/highscore.h"
@@ -23,7 +24,6 @@ int main(int argc, char** argv) try {
     const CommandLine commandLine = parseCommandLine(argc, argv);
     if (std::optional<int> code = answerCommandLine(commandLine, stdout, stderr)) return *code;
     Logger::init(false);
-    // The window does not read the fullscreen choice yet.
     const Settings settings = settingsForRun(commandLine.options);
     Sound::setMuted(settings.mute);
     if (!glfwInit()) {
@@ -31,7 +31,7 @@ int main(int argc, char** argv) try {
         return 1;
     }
     startPreloading();
-    GLFWwindow* window = openGameWindow();
+    GLFWwindow* window = openGameWindow({0, 0}, settings.fullscreen);
     if (window == nullptr) {
         std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);
         stopPreloading();
@@ -41,6 +41,7 @@ int main(int argc, char** argv) try {
 
     // Loading every shader, texture and the ship happens here; a failure is
     // logged and ends the process.
+    DisplayMode display(window, settings.fullscreen);
     Game* game = new Game();
     Menu* menu = new Menu();
     GameOver* gameOver = new GameOver();
@@ -53,7 +54,9 @@ int main(int argc, char** argv) try {
         double elapsed = waitForFrame(window, frameStart, quit);
         frameStart = glfwGetTime();
         pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
+        display.beginFrame();
         state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
+        display.endFrame();
         glfwSwapBuffers(window);
         startMusicWhenDecoded();
         if (quit) break;
