@@ -39,9 +39,11 @@ int main(int argc, char** argv) try {
         return 2;
     }
 
+    // Never deleted, as the screens: its GL objects go with the context.
+    DisplayMode* display = new DisplayMode(window, settings.fullscreen);
+
     // Loading every shader, texture and the ship happens here; a failure is
     // logged and ends the process.
-    DisplayMode display(window, settings.fullscreen);
     Game* game = new Game();
     Menu* menu = new Menu();
     GameOver* gameOver = new GameOver();
@@ -54,9 +56,9 @@ int main(int argc, char** argv) try {
         double elapsed = waitForFrame(window, frameStart, quit);
         frameStart = glfwGetTime();
         pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
-        display.beginFrame();
+        display->beginFrame();
         state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
-        display.endFrame();
+        display->endFrame();
         glfwSwapBuffers(window);
         startMusicWhenDecoded();
         if (quit) break;

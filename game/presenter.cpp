@@ -105,6 +105,12 @@ Presenter::Presenter(int w, int h) : width(w), height(h) {
     sampleDepth = multisampledTexture(GL_DEPTH24_STENCIL8, width, height);
     target = createGlObject<GlFramebufferKind>();
     glBindFramebuffer(GL_FRAMEBUFFER, target.get());
+    // Mesa keeps a window's buffer upside down in memory, and the positions
+    // of its 4 samples are mirrored with it; a target kept the same way
+    // takes the very same samples, so the edges come out as in the window.
+    if (epoxy_has_gl_extension("GL_MESA_framebuffer_flip_y")) {
+        glFramebufferParameteri(GL_FRAMEBUFFER, GL_FRAMEBUFFER_FLIP_Y_MESA, GL_TRUE);
+    }
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D_MULTISAMPLE, samples.get(), 0);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D_MULTISAMPLE, sampleDepth.get(),
                            0);
