@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
+#include "game/displaymode.h"
 #include "game/font.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
@@ -35,6 +36,8 @@ Application::~Application() {
     // The shared GL services, still with the context current.
     font.reset();
     plates.reset();
+    // The fullscreen picture's target, a GL object too.
+    display.reset();
     // The window (and its context) before GLFW ends; the sound engine and
     // the input table need neither. The owners themselves go with the
     // members, in the reverse of their declaration: the Sound closes the
@@ -44,9 +47,11 @@ Application::~Application() {
     input.reset();
 }
 
-bool Application::openWindow() {
-    window.reset(openGameWindow());
-    return window != nullptr;
+bool Application::openWindow(bool fullscreen) {
+    window.reset(openGameWindow({0, 0}, fullscreen));
+    if (window == nullptr) return false;
+    display = std::make_unique<DisplayMode>(window.get(), fullscreen);
+    return true;
 }
 
 void Application::buildScreens() {
@@ -64,7 +69,9 @@ void Application::run() {
         double elapsed = waitForFrame(window.get(), frameStart, quit);
         frameStart = glfwGetTime();
         pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
+        display->beginFrame();
         state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
+        display->endFrame();
         glfwSwapBuffers(window.get());
         loader->startMusicWhenDecoded();
         if (quit) break;

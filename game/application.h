@@ -18,6 +18,8 @@ class PlateRenderer;
 class Sound;
 class StartupLoader;
 
+class DisplayMode;
+
 class Application {
 public:
     // Call after glfwInit succeeded: from here on the application ends GLFW.
@@ -28,9 +30,10 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // Opens the game's window and makes its context current. False when the
-    // window or its 4.3 core context cannot be had.
-    bool openWindow();
+    // Opens the game's window, in it or in fullscreen, and makes its
+    // context current. False when the window or its 4.3 core context cannot
+    // be had.
+    bool openWindow(bool fullscreen);
 
     // Builds the Game, the Menu and the GameOver screen, in that order, and
     // starts the music if it is decoded. Loading every shader, texture and
@@ -55,6 +58,7 @@ private:
     ServiceOwner<Input> input;
     ServiceOwner<Sound> sound;
     std::unique_ptr<GLFWwindow, WindowDeleter> window;
+    std::unique_ptr<DisplayMode> display;
     ServiceOwner<PlateRenderer> plates;
     ServiceOwner<Font> font;
     std::unique_ptr<StartupLoader> loader;

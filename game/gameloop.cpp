@@ -30,7 +30,7 @@ bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer());
     return complete;
 }
 

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "game/displaymode.h"
 #include "game/padmappings.h"
 #include "orvo3d/log.h"
 #include "orvo3d/service.h"
@@ -64,6 +65,29 @@ void toggleMute() {
     settings.mute = mute;
     const std::string problem = saveSettings(settings);
     if (!problem.empty()) Logger::error("game/input", __LINE__, "%s", problem.c_str());
+}
+
+// Whether the Enter key down now went down with Alt held.
+bool enterWithAlt = false;
+
+// F11 and Alt+Enter ask for the switch between the window and fullscreen,
+// on every screen. An Enter that went down with Alt is no Jump: neither its
+// press nor its release (Alt may go up first) reaches the table, so it
+// never confirms a menu entry or resumes a pause. True for a key taken here.
+bool takeDisplayKey(int key, int action, int mods) {
+    if (key == GLFW_KEY_F11) {
+        if (action == GLFW_PRESS) requestDisplayToggle();
+        return true;
+    }
+    if (key != GLFW_KEY_ENTER) return false;
+    if (action == GLFW_PRESS) {
+        enterWithAlt = (mods & GLFW_MOD_ALT) != 0;
+        if (enterWithAlt) requestDisplayToggle();
+        return enterWithAlt;
+    }
+    const bool taken = enterWithAlt;
+    if (action == GLFW_RELEASE) enterWithAlt = false;
+    return taken;
 }
 
 }  // namespace
@@ -230,12 +254,13 @@ int actionForKey(int key) {
     return -1;
 }
 
-void keyCallback(GLFWwindow*, int key, int, int action, int) {
+void keyCallback(GLFWwindow*, int key, int, int action, int mods) {
     // M works on every screen, paused or not, and is no action of the table.
     if (key == GLFW_KEY_M) {
         if (action == GLFW_PRESS) toggleMute();
         return;
     }
+    if (takeDisplayKey(key, action, mods)) return;
     int a = actionForKey(key);
     if (a < 0) return;
     Input& input = Input::instance();

@@ -93,7 +93,8 @@ public:
     bool interrupted = false;
 };
 
-// GLFW key callback; scancode and mods are ignored.
+// GLFW key callback; the scancode is ignored, and of the mods only Alt counts
+// (Alt+Enter switches the display).
 void keyCallback(GLFWwindow* window, int key, int scancode, int action, int mods);
 
 // GLFW focus and iconify callbacks: losing the focus or being iconified

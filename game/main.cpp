@@ -30,7 +30,7 @@ int main(int argc, char** argv) try {
         // the screens; leaving this block, by a return or an exception, takes
         // them down in its order and joins the start-up workers.
         Application application;
-        if (!application.openWindow()) {
+        if (!application.openWindow(settings.fullscreen)) {
             std::fputs("vimbrot: cannot create a window with an OpenGL 4.3 core context\n", stderr);
             return 2;
         }

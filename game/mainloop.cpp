@@ -37,7 +37,7 @@ void setContextHints() {
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
 }
 
-GLFWwindow* openGameWindow(WindowSize size) {
+GLFWwindow* openGameWindow(WindowSize size, bool fullscreen) {
     setContextHints();
     GLFWmonitor* monitor = glfwGetPrimaryMonitor();
     const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
@@ -60,7 +60,7 @@ GLFWwindow* openGameWindow(WindowSize size) {
         glfwSetWindowPos(window, monitorX + (mode->width - width) / 2, monitorY + (mode->height - height) / 2);
     }
     setWindowIcon(window);
-    glfwShowWindow(window);
+    if (!fullscreen) glfwShowWindow(window);
     glfwMakeContextCurrent(window);
     setInitialGlState(windowWidth, windowHeight);
     Input::instance().attach(window, 3);  // a released key stays a tap for 3 game updates

@@ -31,8 +31,10 @@ void setContextHints();
 // sized by the monitor rule (or `size` when given), with its icon; stores the
 // size in windowWidth/windowHeight, makes the context current, sets the
 // initial GL state and installs the key callback. GLFW must be initialised.
+// A window that is to start fullscreen is left hidden: DisplayMode shows it
+// on its monitor, so it is never seen as a window first.
 // Returns null when the window or its 4.3 core context cannot be had.
-GLFWwindow* openGameWindow(WindowSize size = {0, 0});
+GLFWwindow* openGameWindow(WindowSize size = {0, 0}, bool fullscreen = false);
 
 // Waits until 1/60 s + 1 ms have passed since frameStart, polling events
 // between 1 ms sleeps (the first pass does not sleep), then reads the

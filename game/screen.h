@@ -20,6 +20,11 @@ inline constexpr float kScreenQuad[6][6] = {
     {1, -1, 0, 1, 0, 0}, {1, 1, 0, 1, 1, 0},   {-1, -1, 0, 0, 0, 0},
 };
 
-// Starts a screen on the window: the default framebuffer, its colour cleared
-// to `color` and its depth cleared.
+// The framebuffer every screen draws into: the window's own (0), or in
+// fullscreen the offscreen target the picture is scaled from.
+unsigned int screenFramebuffer();
+void setScreenFramebuffer(unsigned int framebuffer);
+
+// Starts a screen: the screens' framebuffer bound, its colour cleared to
+// `color` and its depth cleared.
 void clearScreen(glm::vec3 color = kSkyColor);

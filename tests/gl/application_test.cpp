@@ -102,7 +102,7 @@ TEST(Application, IsBuiltRunAndTakenDownTwiceInOneProcess) {
         ASSERT_TRUE(glfwInit()) << "no display (run under xvfb-run)";
         {
             Application application;
-            ASSERT_TRUE(application.openWindow());
+            ASSERT_TRUE(application.openWindow(false));
             application.buildScreens();
             EXPECT_NE(ServiceOwner<Font>::newest()->made(), nullptr) << "the menu did not build the font";
             EXPECT_NE(ServiceOwner<PlateRenderer>::newest()->made(), nullptr) << "the road did not build its renderer";

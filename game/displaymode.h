@@ -1,0 +1,57 @@
+#pragma once
+// The window or borderless fullscreen. F11 and Alt+Enter ask for a switch
+// from the key callback; it is made between frames, on the monitor that
+// holds the window's centre, and remembered in the settings. Fullscreen
+// keeps the monitor's own video mode and draws through the Presenter; the
+// window is drawn into directly, as it always was.
+
+#include <memory>
+#include <vector>
+
+struct GLFWwindow;
+class Presenter;
+
+// A monitor's area on the desktop, in screen coordinates.
+struct MonitorArea {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// The index of the monitor holding the point, else of the one nearest to
+// it; -1 when there is none.
+int monitorAt(const std::vector<MonitorArea>& monitors, int x, int y);
+
+// Asks for a switch between the window and fullscreen before the next frame.
+void requestDisplayToggle();
+// True once after a request.
+bool takeDisplayToggle();
+
+class DisplayMode {
+public:
+    // The window is open with its context current; a window to start in
+    // fullscreen is still hidden and is shown on its monitor.
+    DisplayMode(GLFWwindow* window, bool fullscreen);
+    ~DisplayMode();
+    DisplayMode(const DisplayMode&) = delete;
+    DisplayMode& operator=(const DisplayMode&) = delete;
+
+    // Before a frame's screens: makes a switch asked for since the last
+    // frame, and points the screens at the framebuffer they draw into.
+    void beginFrame();
+    // After them, before the swap: in fullscreen, puts the picture on the
+    // screen. In a window it does nothing.
+    void endFrame();
+
+    bool fullscreen() const;
+    // Switches to the other mode and remembers it in the settings.
+    void toggle();
+
+private:
+    void enter();
+    void leave();
+
+    GLFWwindow* window;
+    std::unique_ptr<Presenter> presenter;
+};
