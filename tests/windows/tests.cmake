@@ -7,3 +7,11 @@ foreach(name resources_check registry_session)
   # Exit code 77 marks a test skipped (a tool it needs is missing).
   set_tests_properties(windows.${name} PROPERTIES TIMEOUT 1200 LABELS windows SKIP_RETURN_CODE 77)
 endforeach()
+
+# The installer (made by the package target, which scripts/build-windows
+# runs): a silent install, the game started by its shortcut, a silent
+# uninstall.
+add_test(NAME windows.installer_check
+  COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/installer_check.sh
+    ${PROJECT_BINARY_DIR}/Vimbrot-${PROJECT_VERSION}-win64-setup.exe $<TARGET_FILE:vimbrot> ${PROJECT_SOURCE_DIR})
+set_tests_properties(windows.installer_check PROPERTIES TIMEOUT 600 LABELS windows SKIP_RETURN_CODE 77)
