@@ -1,7 +1,7 @@
 # The Windows tests, run by ctest in the Windows tree: scripts that check the
 # executable and play it under Wine on a private X server.
 enable_testing()
-foreach(name resources_check registry_session)
+foreach(name resources_check registry_session window_rule)
   add_test(NAME windows.${name}
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/${name}.sh $<TARGET_FILE:vimbrot> ${PROJECT_SOURCE_DIR})
   # Exit code 77 marks a test skipped (a tool it needs is missing).
