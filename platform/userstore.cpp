@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/storenames.h"
+
 namespace UserStore {
 
 void (*beforeReplace)(const char* temporaryPath) = nullptr;
@@ -22,6 +24,8 @@ void (*beforeReplace)(const char* temporaryPath) = nullptr;
 namespace {
 
 using UserStore::Status;
+using UserStore::validKey;
+using UserStore::validName;
 
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kValueMode = 0600;
@@ -31,27 +35,6 @@ constexpr int kNotAFile = ENODEV;
 constexpr std::size_t kTemporarySuffix = 6;
 
 bool absolute(const char* path) { return path != nullptr && path[0] == '/'; }
-
-// A key level or value name must stay inside its folder: no separators, no
-// "." or "..", and nothing starting with a dot (temporary files do).
-bool validName(std::string_view name) {
-    if (name.empty() || name.front() == '.') return false;
-    for (char c : name) {
-        if (c == '/' || c == '\0') return false;
-    }
-    return true;
-}
-
-bool validKey(std::string_view key) {
-    while (!key.empty()) {
-        std::size_t slash = key.find('/');
-        if (!validName(key.substr(0, slash))) return false;
-        if (slash == std::string_view::npos) break;
-        key.remove_prefix(slash + 1);
-        if (key.empty()) return false;
-    }
-    return true;
-}
 
 std::string foldedName(std::string_view name) {
     std::string out(name);

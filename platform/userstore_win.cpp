@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/storenames.h"
+
 namespace UserStore {
 
 // The registry writes a value in one step: there is no temporary file, so
@@ -20,28 +22,11 @@ void (*beforeReplace)(const char* temporaryPath) = nullptr;
 namespace {
 
 using UserStore::Status;
+using UserStore::validKey;
+using UserStore::validName;
 
 constexpr const char* kHive = "HKEY_CURRENT_USER";
 constexpr const char* kSoftware = "SOFTWARE";
-
-bool validName(std::string_view name) {
-    if (name.empty()) return false;
-    for (char c : name) {
-        if (c == '/' || c == '\\' || c == '\0') return false;
-    }
-    return true;
-}
-
-bool validKey(std::string_view key) {
-    while (!key.empty()) {
-        std::size_t slash = key.find('/');
-        if (!validName(key.substr(0, slash))) return false;
-        if (slash == std::string_view::npos) break;
-        key.remove_prefix(slash + 1);
-        if (key.empty()) return false;
-    }
-    return true;
-}
 
 // "Orvo/Vimbrot" -> "SOFTWARE\Orvo\Vimbrot", or "" when malformed.
 std::string registryPath(std::string_view key) {

@@ -36,13 +36,8 @@ if [ -z "${FRAME_WAIT_PRIVATE_DISPLAY:-}" ]; then
   FRAME_WAIT_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-work=$(mktemp -d /tmp/vimbrot-e2e-XXXXXX)
-pid=""
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/workdir.sh"
+make_work e2e
 mkdir -p "$work/home"
 cd "$work"
 # Mesa would put its shader cache under the passwd home directory, not

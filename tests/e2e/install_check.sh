@@ -13,14 +13,8 @@ build=$(dirname "$exe")
 command -v cmake >/dev/null || { echo "skipped: cmake is not installed"; exit 77; }
 [ -f "$build/cmake_install.cmake" ] || { echo "skipped: $build is not a CMake build tree"; exit 77; }
 
-work=$(mktemp -d /tmp/vimbrot-install-XXXXXX)
-pid=""
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/workdir.sh"
+make_work install
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.txt" || { cat "$work/install.txt"; fail "cmake --install failed"; }

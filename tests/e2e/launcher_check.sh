@@ -24,15 +24,8 @@ if [ -z "${LAUNCHER_PRIVATE_DISPLAY:-}" ]; then
   LAUNCHER_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-work=$(mktemp -d /tmp/vimbrot-launcher-XXXXXX)
-pid=""
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-  chmod -R u+w "$work" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/workdir.sh"
+make_work launcher
 
 # --- The launcher's rules, against a stand-in game -----------------------------
 # The stand-in is named vimbrot too and reports where it runs, its tunables

@@ -15,14 +15,8 @@ if [ -z "${MUTE_PRIVATE_DISPLAY:-}" ]; then
 fi
 command -v xdotool >/dev/null || { echo "skipped: xdotool is not installed"; exit 77; }
 
-work=$(mktemp -d /tmp/vimbrot-mute-XXXXXX)
-pid=""
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/workdir.sh"
+make_work mute
 
 mkdir -p "$work/home"
 cd "$work"

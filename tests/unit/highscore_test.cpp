@@ -394,7 +394,7 @@ TEST_F(UserStoreFolders, ValueLargerThanTheBufferFailsTheRead) {
 
 TEST_F(UserStoreFolders, NamesCannotLeaveTheirFolder) {
     ASSERT_EQ(UserStore::createKey("", "Orvo"), UserStore::Status::Ok);
-    for (const char* name : {"", ".", "..", "../escape", "a/b", ".hidden"}) {
+    for (const char* name : {"", ".", "..", "../escape", "a/b", "a\\b", ".hidden"}) {
         EXPECT_EQ(UserStore::setValue("Orvo", name, "x", 1), UserStore::Status::Failed) << name;
         EXPECT_EQ(UserStore::createKey("Orvo", name), UserStore::Status::Failed) << name;
     }
