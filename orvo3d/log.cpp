@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -15,6 +16,8 @@ namespace {
 constexpr const char* kLogPath = "./message.log";
 constexpr std::size_t kTimeBuffer = 255;
 constexpr std::size_t kTextBuffer = 2047;
+// The most one write call is asked to take.
+constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
 
 bool infoSuppressed = false;
 
@@ -51,7 +54,9 @@ void reportUnusableLog(int why) {
 
 bool writeAll(int fd, const char* text, std::size_t size) {
     while (size > 0) {
-        ssize_t done = ::write(fd, text, size);
+        // Windows' C runtime counts in unsigned int: no call asks for more.
+        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(size, kMaxChunk));
+        ssize_t done = ::write(fd, text, chunk);
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) return false;
         text += done;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,6 +12,9 @@
 #include "platform/resources.h"
 
 namespace {
+
+// The most one read call is asked to take.
+constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
 
 unsigned char* copyWithTerminator(const unsigned char* data, std::size_t n) {
     auto* buffer = static_cast<unsigned char*>(std::calloc(n + 1, 1));
@@ -38,7 +42,9 @@ unsigned char* loadFile(const std::string& path, std::size_t& size) {
     }
     std::size_t done = 0;
     while (done < n) {
-        ssize_t got = ::read(fd, buffer + done, n - done);
+        // Windows' C runtime counts in unsigned int: no call asks for more.
+        const auto chunk = static_cast<unsigned>(std::min<std::size_t>(n - done, kMaxChunk));
+        ssize_t got = ::read(fd, buffer + done, chunk);
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
     }

@@ -1,0 +1,76 @@
+// The Windows form of the test sandbox: a fresh folder under the system's
+// temporary folder, made the working directory, with USERPROFILE, HOME and
+// APPDATA/LOCALAPPDATA pointing inside it.
+#include "support/sandbox.h"
+
+#include <stdlib.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::filesystem::path sandboxRoot;
+
+void setVariable(const char* name, const std::filesystem::path& value) {
+    _putenv_s(name, value.string().c_str());
+}
+
+}  // namespace
+
+bool enterSandbox(const char* prefix) {
+    std::error_code failed;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(failed);
+    if (failed) return false;
+    // The process id and a counter make the name unique; create_directory
+    // reports whether it was new.
+    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+        std::filesystem::path candidate =
+            temp / (std::string(prefix) + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt));
+        if (std::filesystem::create_directory(candidate, failed)) {
+            sandboxRoot = candidate;
+            break;
+        }
+    }
+    if (sandboxRoot.empty()) return false;
+    std::filesystem::create_directories(sandboxRoot / "home/AppData/Local", failed);
+    setVariable("HOME", sandboxRoot / "home");
+    setVariable("USERPROFILE", sandboxRoot / "home");
+    setVariable("APPDATA", sandboxRoot / "home/AppData/Roaming");
+    setVariable("LOCALAPPDATA", sandboxRoot / "home/AppData/Local");
+    std::filesystem::current_path(sandboxRoot, failed);
+    return !failed;
+}
+
+void leaveSandbox() {
+    std::error_code ignored;
+    std::filesystem::current_path(sandboxRoot.root_path(), ignored);
+    std::filesystem::remove_all(sandboxRoot, ignored);
+}
+
+const std::filesystem::path& sandboxDirectory() { return sandboxRoot; }
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string readLog() { return readFile("message.log"); }
+
+int countOf(const std::string& haystack, const std::string& needle) {
+    int count = 0;
+    for (std::size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + needle.size())) {
+        ++count;
+    }
+    return count;
+}

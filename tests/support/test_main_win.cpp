@@ -1,0 +1,17 @@
+// Test entry of the Windows test programs: each works in its own temporary
+// folder (support/sandbox_win.cpp) and removes it afterwards.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include "support/sandbox.h"
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // A silent sound driver unless the caller chose one.
+    if (getenv("SDL_AUDIODRIVER") == nullptr) _putenv_s("SDL_AUDIODRIVER", "dummy");
+    if (!enterSandbox("vimbrot-test")) return 3;
+    int result = RUN_ALL_TESTS();
+    leaveSandbox();
+    return result;
+}
