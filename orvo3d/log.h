@@ -15,11 +15,12 @@ namespace Logger {
 // when verbose, and a verbose start writes the start banner.
 void init(bool verbose);
 
-// Writes one ERROR record. The message is formatted with printf rules.
-[[gnu::format(printf, 3, 4)]] void error(const char* file, int line, const char* format, ...);
+// Writes one ERROR record. The message is formatted with printf rules (the
+// C99 ones: mingw-w64 builds use its own printf, not the Microsoft one).
+[[gnu::format(gnu_printf, 3, 4)]] void error(const char* file, int line, const char* format, ...);
 
 // Writes one INFO record unless INFO records are suppressed.
-[[gnu::format(printf, 3, 4)]] void info(const char* file, int line, const char* format, ...);
+[[gnu::format(gnu_printf, 3, 4)]] void info(const char* file, int line, const char* format, ...);
 
 // Empties the log file (when it is a regular file that can be written).
 void clear();
@@ -50,7 +51,7 @@ namespace Orvo3D {
 // trace of the cause.
 class LoggedException : public std::exception {
 public:
-    [[gnu::format(printf, 4, 5)]] LoggedException(const char* file, int line, const char* format, ...);
+    [[gnu::format(gnu_printf, 4, 5)]] LoggedException(const char* file, int line, const char* format, ...);
     const char* what() const noexcept override;
 };
 

@@ -4,6 +4,9 @@
 
 #include <stdlib.h>
 
+#include "game/input.h"
+#include "orvo3d/service.h"
+#include "orvo3d/sound.h"
 #include "support/sandbox.h"
 
 int main(int argc, char** argv) {
@@ -11,7 +14,14 @@ int main(int argc, char** argv) {
     // A silent sound driver unless the caller chose one.
     if (getenv("SDL_AUDIODRIVER") == nullptr) _putenv_s("SDL_AUDIODRIVER", "dummy");
     if (!enterSandbox("vimbrot-test")) return 3;
-    int result = RUN_ALL_TESTS();
+    int result = 0;
+    {
+        // The services without GL, as the application owns them; gone
+        // before the sandbox is.
+        ServiceOwner<Input> input;
+        ServiceOwner<Sound> sound;
+        result = RUN_ALL_TESTS();
+    }
     leaveSandbox();
     return result;
 }
