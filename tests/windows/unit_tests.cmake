@@ -25,6 +25,7 @@ target_link_libraries(vimbrot_logic_tests PRIVATE sim GTest::gtest GTest::gtest_
 # under Wine, run in one process, some of them fail (ink missing in the font
 # strokes, a provoked GL error not seen) and a run has hung.
 add_executable(vimbrot_tests
+  ${tests_dir}/support/files.cpp
   ${tests_dir}/support/sandbox_win.cpp
   ${tests_dir}/support/test_main_win.cpp
   ${tests_dir}/unit/camera_test.cpp
