@@ -22,5 +22,9 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
 for screen in 1920x1200x24 1280x1024x24; do
   echo "screen $screen:"
-  PLACEMENT_SCREEN=$screen xvfb-run -a -s "-screen 0 $screen" "$python" "$here/window_placement.py" "$exe" "$work"
+  # xvfb-run -a takes the first free number from where it starts, so servers
+  # started at once by parallel tests can pick the same one and this one is
+  # lost; a search from a random point makes that unlikely.
+  PLACEMENT_SCREEN=$screen xvfb-run -a -n $((200 + RANDOM % 700)) -s "-screen 0 $screen" \
+    "$python" "$here/window_placement.py" "$exe" "$work"
 done
