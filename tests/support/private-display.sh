@@ -38,7 +38,7 @@ trap 'exit 143' TERM
 # The number comes through a named pipe: the read blocks until Xvfb writes
 # it, and ends empty if Xvfb dies first (its end of the pipe closes).
 mkfifo "$dir/number"
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/number" 2>"$dir/server.log" &
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/number" >"$dir/server.log" 2>&1 &
 server=$!
 number=""
 read -r number <"$dir/number" || true
