@@ -25,7 +25,7 @@ server=""
 stop_server() {
   if [ -n "$server" ]; then
     kill "$server" 2>/dev/null || true
-    # Waiting lets it remove its socket and lock file before we are gone.
+    # Waiting lets it remove its socket before we are gone.
     wait "$server" 2>/dev/null || true
   fi
   rm -rf "$dir"
