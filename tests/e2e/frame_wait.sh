@@ -11,7 +11,7 @@ set -euo pipefail
 exe=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in xdotool xvfb-run python3; do
+for tool in xdotool Xvfb python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 # Debian's python3 has numpy from python3-numpy; another python3 earlier in
@@ -33,7 +33,7 @@ fi
 # under 1920 x 1081 gives the small window, which software GL can draw well
 # inside a frame period, so the loop really waits between frames.
 if [ -z "${FRAME_WAIT_PRIVATE_DISPLAY:-}" ]; then
-  FRAME_WAIT_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+  FRAME_WAIT_PRIVATE_DISPLAY=1 exec bash "$here/../support/private-display.sh" 1280x1024x24 bash "$0" "$@"
 fi
 
 . "$(dirname "$0")/workdir.sh"

@@ -55,10 +55,10 @@ echo "installed: bin/vimbrot, share/applications/vimbrot.desktop, share/icons/hi
 # its own HOME and its own X server.
 # Without these the test has not checked all it promises, so it is skipped
 # (77), not passed.
-for tool in xdotool xvfb-run; do
+for tool in xdotool Xvfb; do
   command -v "$tool" >/dev/null || { echo "skipped the start of the installed game: $tool is not installed"; exit 77; }
 done
-PATH="$prefix/bin:$PATH" xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+PATH="$prefix/bin:$PATH" bash "$src/tests/support/private-display.sh" 1280x1024x24 bash -c '
   set -euo pipefail
   cd "$1"; mkdir -p home
   export HOME=$1/home XDG_DATA_HOME=$1/home/.local/share XDG_CACHE_HOME=$1/home/.cache

@@ -20,8 +20,7 @@ game=$(realpath "${4:-$exe}")
 [ -x "$launcher" ] || { echo "FAIL: no launcher $launcher"; exit 1; }
 
 if [ -z "${LAUNCHER_PRIVATE_DISPLAY:-}" ]; then
-  command -v xvfb-run >/dev/null || { echo "skipped: xvfb-run is not installed"; exit 77; }
-  LAUNCHER_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+  LAUNCHER_PRIVATE_DISPLAY=1 exec bash "$src/tests/support/private-display.sh" 1280x1024x24 bash "$0" "$@"
 fi
 
 . "$(dirname "$0")/workdir.sh"

@@ -10,8 +10,7 @@ set -euo pipefail
 exe=$(realpath "$1")
 
 if [ -z "${MUTE_PRIVATE_DISPLAY:-}" ]; then
-  command -v xvfb-run >/dev/null || { echo "skipped: xvfb-run is not installed"; exit 77; }
-  MUTE_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+  MUTE_PRIVATE_DISPLAY=1 exec bash "$(dirname "$0")/../support/private-display.sh" 1280x1024x24 bash "$0" "$@"
 fi
 command -v xdotool >/dev/null || { echo "skipped: xdotool is not installed"; exit 77; }
 

@@ -14,7 +14,7 @@ exe=$(realpath "$1")
 src=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in xdotool xvfb-run xprop xwininfo convert python3; do
+for tool in xdotool Xvfb xprop xwininfo convert python3; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 # Debian's python3 has numpy from python3-numpy; another python3 earlier in
@@ -28,7 +28,7 @@ python=python3
 # the game its large 1920 x 1080 window.
 if [ -z "${PLAY_SESSION_PRIVATE_DISPLAY:-}" ]; then
   export PLAY_SESSION_SCREEN=${PLAY_SESSION_SCREEN:-1920x1200x24}
-  PLAY_SESSION_PRIVATE_DISPLAY=1 exec xvfb-run -a -s "-screen 0 $PLAY_SESSION_SCREEN" bash "$0" "$@"
+  PLAY_SESSION_PRIVATE_DISPLAY=1 exec bash "$here/../support/private-display.sh" "$PLAY_SESSION_SCREEN" bash "$0" "$@"
 fi
 
 work=$(mktemp -d /tmp/vimbrot-play-XXXXXX)

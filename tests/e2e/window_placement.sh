@@ -7,7 +7,7 @@ set -euo pipefail
 exe=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in xvfb-run xev xlogo xdotool stdbuf; do
+for tool in Xvfb xev xlogo xdotool stdbuf; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 python=python3
@@ -22,9 +22,6 @@ export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 
 for screen in 1920x1200x24 1280x1024x24; do
   echo "screen $screen:"
-  # xvfb-run -a takes the first free number from where it starts, so servers
-  # started at once by parallel tests can pick the same one and this one is
-  # lost; a search from a random point makes that unlikely.
-  PLACEMENT_SCREEN=$screen xvfb-run -a -n $((200 + RANDOM % 700)) -s "-screen 0 $screen" \
+  PLACEMENT_SCREEN=$screen bash "$here/../support/private-display.sh" "$screen" \
     "$python" "$here/window_placement.py" "$exe" "$work"
 done

@@ -8,7 +8,7 @@ set -euo pipefail
 setup=$(realpath "$1")
 exe=$(realpath "$2")
 src=$(realpath "$3")
-for tool in wine wineserver winepath xvfb-run xdotool python3 x86_64-w64-mingw32-objcopy; do
+for tool in wine wineserver winepath Xvfb xdotool python3 x86_64-w64-mingw32-objcopy; do
   command -v "$tool" >/dev/null || { echo "installer_check: $tool missing: skipped"; exit 77; }
 done
 python=python3
@@ -24,4 +24,4 @@ export SDL_AUDIODRIVER=dummy
 wineboot -i >/dev/null 2>&1
 # The prefix is ready once its first wineserver has finished.
 wineserver -w
-xvfb-run -a -s "-screen 0 1920x1200x24" "$python" "$src/tests/windows/installer_check.py" "$setup" "$exe" "$src" "$work"
+bash "$src/tests/support/private-display.sh" 1920x1200x24 "$python" "$src/tests/windows/installer_check.py" "$setup" "$exe" "$src" "$work"

@@ -5,7 +5,7 @@
 set -euo pipefail
 exe=$(realpath "$1")
 src=$(realpath "$2")
-for tool in wine xvfb-run xdotool python3; do
+for tool in wine Xvfb xdotool python3; do
   command -v "$tool" >/dev/null || { echo "registry_session: $tool missing: skipped"; exit 77; }
 done
 work=$(mktemp -d /tmp/vimbrot-win-e2e.XXXXXX)
@@ -16,4 +16,4 @@ mkdir -p "$work/run"
 wineboot -i >/dev/null 2>&1
 # The prefix is ready once its first wineserver has finished.
 wineserver -w
-xvfb-run -a -s "-screen 0 1920x1200x24" /usr/bin/python3 "$src/tests/windows/registry_session.py" "$exe" "$src" "$work/run"
+bash "$src/tests/support/private-display.sh" 1920x1200x24 /usr/bin/python3 "$src/tests/windows/registry_session.py" "$exe" "$src" "$work/run"

@@ -7,7 +7,7 @@
 set -euo pipefail
 exe=$(realpath "$1")
 src=$(realpath "$2")
-for tool in wine wineserver xvfb-run xdotool xwininfo xev xlogo stdbuf; do
+for tool in wine wineserver Xvfb xdotool xwininfo xev xlogo stdbuf; do
   command -v "$tool" >/dev/null || { echo "window_rule: $tool missing: skipped"; exit 77; }
 done
 python=python3
@@ -23,7 +23,7 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 for screen in 1920x1200x24 1280x1024x24 1680x1050x24; do
   echo "screen $screen:"
-  PLACEMENT_SCREEN=$screen xvfb-run -a -s "-screen 0 $screen" "$python" "$src/tests/windows/window_rule.py" "$exe" "$src" "$work/run"
+  PLACEMENT_SCREEN=$screen bash "$src/tests/support/private-display.sh" "$screen" "$python" "$src/tests/windows/window_rule.py" "$exe" "$src" "$work/run"
   # The next screen's game gets a prefix with no process of this one left.
   wineserver -w
 done
