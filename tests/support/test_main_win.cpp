@@ -9,10 +9,13 @@
 #include "game/input.h"
 #include "orvo3d/service.h"
 #include "orvo3d/sound.h"
+#include "platform/xinput_win.h"
 #include "support/sandbox.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    // Each GL test's context starts and ends GLFW, as the game does.
+    keepXInputLoaded();
     // A silent sound driver unless the caller chose one.
     if (getenv("SDL_AUDIODRIVER") == nullptr) _putenv_s("SDL_AUDIODRIVER", "dummy");
     if (!enterSandbox("vimbrot-test")) return 3;

@@ -75,7 +75,8 @@ add_executable(vimbrot_gl_tests
   ${tests_dir}/gl/stars_gl_test.cpp
   ${tests_dir}/gl/staticmodel_test.cpp
   ${tests_dir}/gl/track_render_test.cpp
-  ${tests_dir}/gl/track_test.cpp)
+  ${tests_dir}/gl/track_test.cpp
+  ${tests_dir}/windows/xinput_test.cpp)
 target_include_directories(vimbrot_gl_tests PRIVATE ${tests_dir})
 target_link_libraries(vimbrot_gl_tests PRIVATE game GTest::gtest GTest::gmock)
 target_compile_definitions(vimbrot_gl_tests PRIVATE

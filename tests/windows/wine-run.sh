@@ -27,12 +27,19 @@ fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${VIMBROT_WINE_NO_DISPLAY:-}" ]; then
   # A program run on its own gets its own X server. Wine's desktop process
   # keeps the display it first met for as long as the prefix's wineserver
-  # lives, so nothing of Wine may outlive this server: a later program
-  # would find a desktop on a display that is gone. (ctest runs the whole
-  # Windows tree under one display instead, and each program starts on a
-  # warm wineserver.)
-  command -v xvfb-run >/dev/null || { echo "wine-run: xvfb-run missing: skipped"; exit 77; }
-  exec xvfb-run -a -s "-screen 0 1920x1200x24" \
-    bash -c 'wine "$@" && status=0 || status=$?; wineserver -w; exit $status' wine-run "$@"
+  # lives, and the prefix's device host keeps that server alive, so the
+  # prefix's Wine is ended with the program: a later program would find a
+  # desktop on a display that is gone. (ctest runs the whole Windows tree
+  # under one display instead, and each program starts on a warm wineserver.)
+  exec bash "$(dirname "$0")/../support/private-display.sh" 1920x1200x24 \
+    bash -c 'wine "$@" && status=0 || status=$?; wineserver -k; exit $status' wine-run "$@"
 fi
+# Under a display of the caller's (ctest's, for the whole tree) or none.
+# The wineserver is started here, away from the program's output: one that
+# wine starts on its own keeps that program's stdout open for as long as it
+# lives, and ctest waits on it. It lingers 30 s, so the programs ctest
+# starts one after another never meet one shutting down (a start at that
+# moment fails at once with no word). Starting one when one runs changes
+# nothing.
+wineserver -p 30 </dev/null >/dev/null 2>&1 || true
 exec wine "$@"
