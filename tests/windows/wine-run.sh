@@ -18,7 +18,7 @@ if [ ! -f "$prefix/.made" ]; then
   (
     flock 9
     if [ ! -f "$prefix/.made" ]; then
-      wineboot -i >/dev/null 2>&1
+      wineboot -i </dev/null >/dev/null 2>&1 9>&-
       wineserver -w
       touch "$prefix/.made"
     fi
@@ -35,11 +35,17 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${VIMBROT_WINE_NO_DISPLAY:-}" ]; then
     bash -c 'wine "$@" && status=0 || status=$?; wineserver -k; exit $status' wine-run "$@"
 fi
 # Under a display of the caller's (ctest's, for the whole tree) or none.
-# The wineserver is started here, away from the program's output: one that
-# wine starts on its own keeps that program's stdout open for as long as it
-# lives, and ctest waits on it. It lingers 30 s, so the programs ctest
-# starts one after another never meet one shutting down (a start at that
-# moment fails at once with no word). Starting one when one runs changes
-# nothing.
-wineserver -p 30 </dev/null >/dev/null 2>&1 || true
+# The wineserver and the prefix's own processes (services, device host) are
+# started here, away from the program's output: started by the program's
+# wine they would keep its stdout open for as long as they live, and ctest
+# waits on it. The server lingers 30 s, so the programs ctest starts one
+# after another never meet one shutting down (a start at that moment fails
+# at once with no word). When one runs, nothing is started.
+(
+  flock 9
+  # Neither may keep the lock: they outlive this script.
+  if wineserver -p 30 </dev/null >/dev/null 2>&1 9>&-; then
+    wine wineboot </dev/null >/dev/null 2>&1 9>&- || true
+  fi
+) 9>"$prefix.lock"
 exec wine "$@"
