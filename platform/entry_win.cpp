@@ -4,6 +4,11 @@
 
 #include <cstdlib>
 
+#include "platform/xinput_win.h"
+
 int vimbrotMain(int argc, char** argv);
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return vimbrotMain(__argc, __argv); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    keepXInputLoaded();
+    return vimbrotMain(__argc, __argv);
+}

@@ -67,7 +67,7 @@ TEST(ServiceOwner, GlServicesGoWithTheirOwnerAndAreMadeAgainByTheNext) {
 }
 
 TEST(ServiceOwner, TheSoundClosesTheEngineWhenItGoes) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setVariable("SDL_AUDIODRIVER", "dummy");
     writeFile("message.log", "");
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
@@ -93,7 +93,7 @@ TEST(ServiceOwner, AServiceWithoutAnOwnerIsAFaultOfTheProgram) {
 // GLFW, the window, the screens, the services and the start-up workers all
 // go each time, and the second round starts from nothing.
 TEST(Application, IsBuiltRunAndTakenDownTwiceInOneProcess) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setVariable("SDL_AUDIODRIVER", "dummy");
     writeFile("message.log", "");
     ServiceOwner<Input>* testInput = ServiceOwner<Input>::newest();
     ServiceOwner<Sound>* testSound = ServiceOwner<Sound>::newest();

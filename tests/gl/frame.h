@@ -36,7 +36,7 @@ inline void saveScreenshot(const GlContext& ctx, const std::string& name) {
     const char* dir = std::getenv("VIMBROT_SCREENSHOTS");
     if (dir == nullptr || dir[0] == '\0') return;
     std::filesystem::create_directories(dir);
-    ctx.savePng((std::filesystem::path(dir) / (name + ".png")).c_str());
+    ctx.savePng((std::filesystem::path(dir) / (name + ".png")).string().c_str());
 }
 
 // 8-bit value of a colour channel in 0..1.

@@ -219,7 +219,7 @@ class DisplayModeTest : public PresenterTest {
 protected:
     void SetUp() override {
         PresenterTest::SetUp();
-        ::unsetenv("XDG_CONFIG_HOME");  // the sandbox's HOME/.config
+        unsetVariable("XDG_CONFIG_HOME");  // the sandbox's HOME/.config
         takeDisplayToggle();
     }
 

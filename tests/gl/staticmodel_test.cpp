@@ -84,7 +84,7 @@ bool isSky(glm::ivec3 c) {
 void keepScreenshot(GlContext& ctx, const char* name) {
     ctx.savePng(name);
     if (const char* dir = std::getenv("VIMBROT_SCREENSHOT_DIR")) {
-        ctx.savePng((std::filesystem::path(dir) / name).c_str());
+        ctx.savePng((std::filesystem::path(dir) / name).string().c_str());
     }
 }
 

@@ -15,9 +15,9 @@ class EffectProbe {
 public:
     // Before the first use of Sound in the process.
     static void useDiskDriver() {
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", (sandboxDirectory() / "mixed.raw").c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "600000", 1);
+        setVariable("SDL_AUDIODRIVER", "disk");
+        setVariable("SDL_DISKAUDIOFILE", (sandboxDirectory() / "mixed.raw").string());
+        setVariable("SDL_DISKAUDIODELAY", "600000");
     }
 
     bool ready() const { return Sound::instance().engine != nullptr; }

@@ -30,3 +30,7 @@ void leaveSandbox() {
 }
 
 const std::filesystem::path& sandboxDirectory() { return sandboxRoot; }
+
+void setVariable(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+
+void unsetVariable(const char* name) { unsetenv(name); }

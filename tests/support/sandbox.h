@@ -14,6 +14,11 @@ void leaveSandbox();
 // The process's temporary working directory (also holds HOME).
 const std::filesystem::path& sandboxDirectory();
 
+// Sets or removes an environment variable of this process (setenv and
+// unsetenv on Linux, _putenv_s on Windows).
+void setVariable(const char* name, const std::string& value);
+void unsetVariable(const char* name);
+
 // Whole contents of a file, or "" when it does not exist.
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);

@@ -12,10 +12,6 @@ namespace {
 
 std::filesystem::path sandboxRoot;
 
-void setVariable(const char* name, const std::filesystem::path& value) {
-    _putenv_s(name, value.string().c_str());
-}
-
 }  // namespace
 
 bool enterSandbox(const char* prefix) {
@@ -34,10 +30,10 @@ bool enterSandbox(const char* prefix) {
     }
     if (sandboxRoot.empty()) return false;
     std::filesystem::create_directories(sandboxRoot / "home/AppData/Local", failed);
-    setVariable("HOME", sandboxRoot / "home");
-    setVariable("USERPROFILE", sandboxRoot / "home");
-    setVariable("APPDATA", sandboxRoot / "home/AppData/Roaming");
-    setVariable("LOCALAPPDATA", sandboxRoot / "home/AppData/Local");
+    setVariable("HOME", (sandboxRoot / "home").string());
+    setVariable("USERPROFILE", (sandboxRoot / "home").string());
+    setVariable("APPDATA", (sandboxRoot / "home/AppData/Roaming").string());
+    setVariable("LOCALAPPDATA", (sandboxRoot / "home/AppData/Local").string());
     std::filesystem::current_path(sandboxRoot, failed);
     return !failed;
 }
@@ -49,3 +45,8 @@ void leaveSandbox() {
 }
 
 const std::filesystem::path& sandboxDirectory() { return sandboxRoot; }
+
+void setVariable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+
+// An empty value removes the variable.
+void unsetVariable(const char* name) { _putenv_s(name, ""); }

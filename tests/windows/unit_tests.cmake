@@ -10,8 +10,8 @@
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
+include(GoogleTest)
 set(vimbrot_wine_run bash ${PROJECT_SOURCE_DIR}/tests/windows/wine-run.sh)
-set(vimbrot_wine_prefix ${PROJECT_BINARY_DIR}/wine-tests)
 set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
 
 # The simulation's tests: no display, no HOME, no sound device.
@@ -21,9 +21,7 @@ add_executable(vimbrot_logic_tests
 target_include_directories(vimbrot_logic_tests PRIVATE ${tests_dir})
 target_link_libraries(vimbrot_logic_tests PRIVATE sim GTest::gtest GTest::gtest_main)
 
-# Unit tests that mean the same on Windows. The GL tests are not here yet:
-# under Wine, run in one process, some of them fail (ink missing in the font
-# strokes, a provoked GL error not seen) and a run has hung.
+# Unit tests that mean the same on Windows.
 add_executable(vimbrot_tests
   ${tests_dir}/support/files.cpp
   ${tests_dir}/support/sandbox_win.cpp
@@ -47,12 +45,46 @@ target_compile_definitions(vimbrot_tests PRIVATE
 # One ctest entry per program: each Wine start costs about a second, so the
 # programs run whole rather than a process per test.
 foreach(program vimbrot_logic_tests vimbrot_tests)
-  target_link_options(${program} PRIVATE -static)
   set_target_properties(${program} PROPERTIES CROSSCOMPILING_EMULATOR "${vimbrot_wine_run}")
   add_test(NAME windows.${program} COMMAND ${program} --gtest_brief=1)
-  set_tests_properties(windows.${program} PROPERTIES TIMEOUT 900 LABELS windows SKIP_RETURN_CODE 77
-    ENVIRONMENT VIMBROT_WINE_PREFIX=${vimbrot_wine_prefix})
+  set_tests_properties(windows.${program} PROPERTIES TIMEOUT 900 LABELS windows SKIP_RETURN_CODE 77)
 endforeach()
-set_property(TEST windows.vimbrot_logic_tests APPEND PROPERTY ENVIRONMENT VIMBROT_WINE_NO_DISPLAY=1)
+set_property(TEST windows.vimbrot_logic_tests PROPERTY ENVIRONMENT VIMBROT_WINE_NO_DISPLAY=1)
 set_property(TEST windows.vimbrot_logic_tests PROPERTY ENVIRONMENT_MODIFICATION
   "DISPLAY=unset:;WAYLAND_DISPLAY=unset:;HOME=unset:;XDG_DATA_HOME=unset:")
+
+# The GL tests, drawn by Wine's OpenGL on Mesa and read back pixel by pixel.
+# Like on Linux each test runs in its own process: they are written for a
+# fresh process (GLFW, the services, the sound engine and the sandbox made
+# once), and in one process some would see another's state.
+add_executable(vimbrot_gl_tests
+  ${tests_dir}/support/files.cpp
+  ${tests_dir}/support/gl_context.cpp
+  ${tests_dir}/support/sandbox_win.cpp
+  ${tests_dir}/support/test_main_win.cpp
+  ${tests_dir}/gl/application_test.cpp
+  ${tests_dir}/gl/font_gl_test.cpp
+  ${tests_dir}/gl/frame_wait_test.cpp
+  ${tests_dir}/gl/pause_gl_test.cpp
+  ${tests_dir}/gl/plate_test.cpp
+  ${tests_dir}/gl/presenter_test.cpp
+  ${tests_dir}/gl/player_test.cpp
+  ${tests_dir}/gl/screens_gl_test.cpp
+  ${tests_dir}/gl/screens_test.cpp
+  ${tests_dir}/gl/shader_test.cpp
+  ${tests_dir}/gl/stars_gl_test.cpp
+  ${tests_dir}/gl/staticmodel_test.cpp
+  ${tests_dir}/gl/track_render_test.cpp
+  ${tests_dir}/gl/track_test.cpp
+  ${tests_dir}/windows/xinput_test.cpp)
+target_include_directories(vimbrot_gl_tests PRIVATE ${tests_dir})
+target_link_libraries(vimbrot_gl_tests PRIVATE game GTest::gtest GTest::gmock)
+target_compile_definitions(vimbrot_gl_tests PRIVATE
+  VIMBROT_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}" VIMBROT_TEST_VERSION="${PROJECT_VERSION}")
+set_target_properties(vimbrot_gl_tests PROPERTIES CROSSCOMPILING_EMULATOR "${vimbrot_wine_run}")
+gtest_discover_tests(vimbrot_gl_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_PREFIX windows.gl. PROPERTIES TIMEOUT 300 LABELS windows SKIP_RETURN_CODE 77)
+
+foreach(program vimbrot_logic_tests vimbrot_tests vimbrot_gl_tests)
+  target_link_options(${program} PRIVATE -static)
+endforeach()
