@@ -8,9 +8,12 @@
 
 #include <initializer_list>
 
+// The XInput libraries in GLFW's order of choice: it takes the first that loads.
+inline constexpr std::initializer_list<const char*> kXInputLibraries = {
+    "xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll", "xinput1_2.dll", "xinput1_1.dll"};
+
 inline void keepXInputLoaded() {
-    // The library GLFW picks: the first of these that loads.
-    for (const char* name : {"xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll", "xinput1_2.dll", "xinput1_1.dll"}) {
+    for (const char* name : kXInputLibraries) {
         if (LoadLibraryA(name) != nullptr) return;
     }
 }

@@ -14,18 +14,32 @@ include(GoogleTest)
 set(vimbrot_wine_run bash ${PROJECT_SOURCE_DIR}/tests/windows/wine-run.sh)
 set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
 
+# A test program on the game's libraries with the Windows test entry and
+# sandbox, run under Wine, static so it needs no DLL of the cross compiler.
+function(vimbrot_windows_game_tests target)
+  add_executable(${target}
+    ${tests_dir}/support/files.cpp ${tests_dir}/support/sandbox_win.cpp ${tests_dir}/support/test_main_win.cpp
+    ${ARGN})
+  target_include_directories(${target} PRIVATE ${tests_dir})
+  target_link_libraries(${target} PRIVATE game GTest::gtest GTest::gmock)
+  # The tree as the Windows program sees it: Wine's Z: drive is the root.
+  target_compile_definitions(${target} PRIVATE
+    VIMBROT_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}" VIMBROT_TEST_VERSION="${PROJECT_VERSION}")
+  target_link_options(${target} PRIVATE -static)
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${vimbrot_wine_run}")
+endfunction()
+
 # The simulation's tests: no display, no HOME, no sound device.
 add_executable(vimbrot_logic_tests
   ${tests_dir}/logic/plate_boxes_test.cpp ${tests_dir}/logic/player_physics_test.cpp
   ${tests_dir}/logic/replay_test.cpp ${tests_dir}/logic/road_test.cpp)
 target_include_directories(vimbrot_logic_tests PRIVATE ${tests_dir})
 target_link_libraries(vimbrot_logic_tests PRIVATE sim GTest::gtest GTest::gtest_main)
+target_link_options(vimbrot_logic_tests PRIVATE -static)
+set_target_properties(vimbrot_logic_tests PROPERTIES CROSSCOMPILING_EMULATOR "${vimbrot_wine_run}")
 
 # Unit tests that mean the same on Windows.
-add_executable(vimbrot_tests
-  ${tests_dir}/support/files.cpp
-  ${tests_dir}/support/sandbox_win.cpp
-  ${tests_dir}/support/test_main_win.cpp
+vimbrot_windows_game_tests(vimbrot_tests
   ${tests_dir}/unit/camera_test.cpp
   ${tests_dir}/unit/commandline_test.cpp
   ${tests_dir}/unit/font_test.cpp
@@ -36,16 +50,10 @@ add_executable(vimbrot_tests
   ${tests_dir}/unit/plate_textures_test.cpp
   ${tests_dir}/unit/smoke_test.cpp
   ${tests_dir}/unit/track_random_test.cpp)
-target_include_directories(vimbrot_tests PRIVATE ${tests_dir})
-target_link_libraries(vimbrot_tests PRIVATE game GTest::gtest GTest::gmock)
-# The tree as the Windows program sees it: Wine's Z: drive is the root.
-target_compile_definitions(vimbrot_tests PRIVATE
-  VIMBROT_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}" VIMBROT_TEST_VERSION="${PROJECT_VERSION}")
 
 # One ctest entry per program: each Wine start costs about a second, so the
 # programs run whole rather than a process per test.
 foreach(program vimbrot_logic_tests vimbrot_tests)
-  set_target_properties(${program} PROPERTIES CROSSCOMPILING_EMULATOR "${vimbrot_wine_run}")
   add_test(NAME windows.${program} COMMAND ${program} --gtest_brief=1)
   set_tests_properties(windows.${program} PROPERTIES TIMEOUT 900 LABELS windows SKIP_RETURN_CODE 77)
 endforeach()
@@ -57,11 +65,8 @@ set_property(TEST windows.vimbrot_logic_tests PROPERTY ENVIRONMENT_MODIFICATION
 # Like on Linux each test runs in its own process: they are written for a
 # fresh process (GLFW, the services, the sound engine and the sandbox made
 # once), and in one process some would see another's state.
-add_executable(vimbrot_gl_tests
-  ${tests_dir}/support/files.cpp
+vimbrot_windows_game_tests(vimbrot_gl_tests
   ${tests_dir}/support/gl_context.cpp
-  ${tests_dir}/support/sandbox_win.cpp
-  ${tests_dir}/support/test_main_win.cpp
   ${tests_dir}/gl/application_test.cpp
   ${tests_dir}/gl/font_gl_test.cpp
   ${tests_dir}/gl/frame_wait_test.cpp
@@ -77,14 +82,5 @@ add_executable(vimbrot_gl_tests
   ${tests_dir}/gl/track_render_test.cpp
   ${tests_dir}/gl/track_test.cpp
   ${tests_dir}/windows/xinput_test.cpp)
-target_include_directories(vimbrot_gl_tests PRIVATE ${tests_dir})
-target_link_libraries(vimbrot_gl_tests PRIVATE game GTest::gtest GTest::gmock)
-target_compile_definitions(vimbrot_gl_tests PRIVATE
-  VIMBROT_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}" VIMBROT_TEST_VERSION="${PROJECT_VERSION}")
-set_target_properties(vimbrot_gl_tests PROPERTIES CROSSCOMPILING_EMULATOR "${vimbrot_wine_run}")
 gtest_discover_tests(vimbrot_gl_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_PREFIX windows.gl. PROPERTIES TIMEOUT 300 LABELS windows SKIP_RETURN_CODE 77)
-
-foreach(program vimbrot_logic_tests vimbrot_tests vimbrot_gl_tests)
-  target_link_options(${program} PRIVATE -static)
-endforeach()

@@ -6,12 +6,12 @@
 
 #include <GLFW/glfw3.h>
 
-#include <initializer_list>
+#include "platform/xinput_win.h"
 
 namespace {
 
 HMODULE loadedXInput() {
-    for (const char* name : {"xinput1_4.dll", "xinput1_3.dll", "xinput9_1_0.dll", "xinput1_2.dll", "xinput1_1.dll"}) {
+    for (const char* name : kXInputLibraries) {
         if (HMODULE module = GetModuleHandleA(name)) return module;
     }
     return nullptr;
