@@ -71,8 +71,9 @@ Game::~Game() = default;
 void Game::reset() {
     // Every new track seeds its own generator alike: every run meets the
     // same road. It is built before the old one goes, so a failure leaves the
-    // game as it was.
-    track = std::make_unique<Track>();
+    // game as it was. The update count goes on from the last road's, so the
+    // road's generation keeps its place in its cycle across runs.
+    track = std::make_unique<Track>(kTrackSeed, track ? track->updateCount : 0);
     player->reset(HighScore::load());
     paused = false;
 }

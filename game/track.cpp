@@ -17,7 +17,7 @@ constexpr float kSheet[6][6] = {
 
 }  // namespace
 
-Track::Track(std::uint32_t seed) : Road(seed) {
+Track::Track(std::uint32_t seed, std::uint32_t updates) : Road(seed, updates) {
     vbo = makeVertexBuffer(kSheet, sizeof(kSheet), "track", kModule, __LINE__);
     vao = makeVertexArray("track", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/track.vert", "shaders/track.frag");

@@ -15,7 +15,7 @@ public:
     // Builds the sheet and its program and the shared plate renderer if there
     // is none yet; the road is laid from the seed. Throws
     // Orvo3D::LoggedException.
-    explicit Track(std::uint32_t seed = kTrackSeed);
+    explicit Track(std::uint32_t seed = kTrackSeed, std::uint32_t updates = 0);
     Track(const Track&) = delete;
     Track& operator=(const Track&) = delete;
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-std::uint32_t Road::updateCount = 0;
-
 namespace {
 
 constexpr float kLookAhead = 200.0f;
@@ -76,7 +74,7 @@ void generateRoad(TrackRandom& random, float distance, float& frontier, PlateLis
     }
 }
 
-Road::Road(std::uint32_t seed) {
+Road::Road(std::uint32_t seed, std::uint32_t updates) : updateCount(updates) {
     random.seed(seed);
     layFirstPlate(plates);
     cullAndGenerate();

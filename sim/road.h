@@ -50,11 +50,13 @@ void generateRoad(TrackRandom& random, float distance, float& frontier, PlateLis
 class Road {
 public:
     // Seeds the generator, lays the fixed first plate and generates the road
-    // to 200 units ahead.
-    explicit Road(std::uint32_t seed = kTrackSeed);
+    // to 200 units ahead. `updates` is where the update count starts: the
+    // game carries it from one run's road to the next, so generation keeps
+    // its cycle of 50 across runs.
+    explicit Road(std::uint32_t seed = kTrackSeed, std::uint32_t updates = 0);
 
-    // Once per game step with the player's distance; every 50th call over the
-    // whole process culls and extends the road.
+    // Once per game step with the player's distance; every 50th update
+    // (counted from the road's start count) culls and extends the road.
     void update(float newDistance);
 
     void cullAndGenerate();
@@ -66,6 +68,6 @@ public:
     float distance = 0.0f;
     PlateList plates;
 
-    // Calls of update since the program started; never reset.
-    static std::uint32_t updateCount;
+    // Calls of update, counted on from the start count the road was given.
+    std::uint32_t updateCount = 0;
 };

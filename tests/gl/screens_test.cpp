@@ -193,7 +193,7 @@ struct WorldState {
 
 WorldState worldOf(const Game& game) {
     const Player& p = *game.player;
-    return {p.x, p.y, p.z, p.speed, p.verticalSpeed, p.time, game.track->distance, Track::updateCount,
+    return {p.x, p.y, p.z, p.speed, p.verticalSpeed, p.time, game.track->distance, game.track->updateCount,
             game.track->plates.size()};
 }
 
@@ -241,7 +241,7 @@ TEST_F(GLGameUpdate, BackPausesAtOnceTheWorldStandsStillAndJumpResumes) {
     EXPECT_TRUE(game->update(kFrameDt));
     EXPECT_GT(game->player->z, before.z);
     EXPECT_GT(game->player->time, before.time);
-    EXPECT_EQ(Track::updateCount, before.trackUpdates + 1);
+    EXPECT_EQ(game->track->updateCount, before.trackUpdates + 1);
 }
 
 // The pad's Start and B pause; A resumes, and so does Start, but not B.

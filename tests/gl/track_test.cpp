@@ -55,7 +55,7 @@ TEST_F(GLTrack, LaysTheRoadOfTheRoadFunctions) {
     EXPECT_EQ(readLog(), "");
 }
 
-TEST_F(GLTrack, CullAndGenerateRunsOnEvery50thUpdateOfTheProcess) {
+TEST_F(GLTrack, CullAndGenerateRunsOnEvery50thUpdateOfTheRoad) {
     auto track = newSeededTrack();
     float distance = 300.0f;
     int generations = 0;
@@ -64,21 +64,21 @@ TEST_F(GLTrack, CullAndGenerateRunsOnEvery50thUpdateOfTheProcess) {
         distance += 400.0f;  // far enough that every generation must extend the road
         track->update(distance);
         EXPECT_EQ(track->distance, distance);
-        bool due = Track::updateCount % 50 == 0;
+        bool due = track->updateCount % 50 == 0;
         generations += due;
         if (due) {
-            EXPECT_GE(track->frontier, distance + 200.0f) << "update " << Track::updateCount;
+            EXPECT_GE(track->frontier, distance + 200.0f) << "update " << track->updateCount;
         } else {
-            EXPECT_EQ(track->frontier, frontierBefore) << "update " << Track::updateCount;
+            EXPECT_EQ(track->frontier, frontierBefore) << "update " << track->updateCount;
         }
     }
     EXPECT_GE(generations, 2);
 
-    // A new track does not restart the count: its first generation comes
-    // when the process-wide count next reaches a multiple of 50.
-    std::uint32_t count = Track::updateCount;
-    track = newSeededTrack();
-    EXPECT_EQ(Track::updateCount, count);
+    // A track started from the last one's count does not restart it: its
+    // first generation comes when the count next reaches a multiple of 50.
+    std::uint32_t count = track->updateCount;
+    track = std::make_unique<Track>(kTrackSeed, count);
+    EXPECT_EQ(track->updateCount, count);
     std::uint32_t untilNext = 50 - count % 50;
     for (std::uint32_t i = 1; i <= untilNext; ++i) {
         float frontierBefore = track->frontier;

@@ -177,20 +177,19 @@ TEST(Road, FromDistance1200EveryFloorPlateHasABlock) {
 
 namespace {
 
-// The road a run lays: a new road at a given place in the process-wide
+// The road a run lays: a new road at a given place in its
 // cycle of 50 updates, updated with the distances the ship reaches by the
 // steps of stepAt, every plate it ever lays kept in order.
 struct UpdatePattern {
     const char* name;
-    std::uint32_t phase;  // the process-wide count modulo 50 when the road is made
+    std::uint32_t phase;  // the update count the road starts from
     float (*stepAt)(int update);
 };
 
 void PrintTo(const UpdatePattern& p, std::ostream* os) { *os << p.name; }
 
 std::vector<PlateValues> platesLaidTo(float end, const UpdatePattern& pattern) {
-    while (Road::updateCount % 50 != pattern.phase) ++Road::updateCount;
-    Road road(kTrackSeed);
+    Road road(kTrackSeed, pattern.phase);
     std::vector<PlateValues> laid = snapshot(road.plates);
     float distance = 0.0f;
     for (int update = 0; distance < end; ++update) {
