@@ -28,6 +28,7 @@
 #include <unistd.h>
 
 #include "game/font.h"
+#include "game/bestscore.h"
 #include "game/gameloop.h"
 #include "game/gameover.h"
 #include "game/input.h"
@@ -212,10 +213,11 @@ int main(int argc, char** argv) {
     const double windowReady = now();
     ServiceOwner<PlateRenderer> plates;
     ServiceOwner<Font> font(&Font::withGlObjects);
-    auto game = std::make_unique<Game>();
+    BestScore best;
+    auto game = std::make_unique<Game>(best);
     const double gameBuilt = now();
-    auto menu = std::make_unique<Menu>();
-    auto gameOver = std::make_unique<GameOver>();
+    auto menu = std::make_unique<Menu>(best);
+    auto gameOver = std::make_unique<GameOver>(best);
     const double screensBuilt = now();
     // As in the game, the music starts here when its decoding is done, or
     // after a later frame.

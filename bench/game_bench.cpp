@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "game/bestscore.h"
 #include "game/gameloop.h"
 #include "game/mainloop.h"
 #include "game/track.h"
@@ -40,7 +41,7 @@ Bench& bench() {
         made.ctx = new GlContext(1920, 1080);  // never destroyed: it outlives the Game
         if (!made.ctx->ok()) return made;
         glfwShowWindow(made.ctx->window);
-        made.game = new Game();
+        made.game = new Game(*new BestScore);  // both outlive the benchmarks
         return made;
     }();
     if (b.ctx != nullptr && b.ctx->ok()) glfwMakeContextCurrent(b.ctx->window);

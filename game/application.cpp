@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
+#include "game/bestscore.h"
 #include "game/displaymode.h"
 #include "game/font.h"
 #include "game/gameloop.h"
@@ -43,6 +44,8 @@ Application::~Application() {
     // members, in the reverse of their declaration: the Sound closes the
     // audio device, then glfwTerminate ends GLFW.
     window.reset();
+    // The window is gone; a best score still on its way to the disk is not.
+    best.reset();
     sound.reset();
     input.reset();
 }
@@ -55,9 +58,10 @@ bool Application::openWindow(bool fullscreen) {
 }
 
 void Application::buildScreens() {
-    game = std::make_unique<Game>();
-    menu = std::make_unique<Menu>();
-    gameOver = std::make_unique<GameOver>();
+    best = std::make_unique<BestScore>();
+    game = std::make_unique<Game>(*best);
+    menu = std::make_unique<Menu>(*best);
+    gameOver = std::make_unique<GameOver>(*best);
     loader->startMusicWhenDecoded();
 }
 
@@ -74,6 +78,7 @@ void Application::run() {
         display->endFrame();
         glfwSwapBuffers(window.get());
         loader->startMusicWhenDecoded();
+        best->collect();
         if (quit) break;
     }
 }

@@ -20,6 +20,8 @@ class StartupLoader;
 
 class DisplayMode;
 
+class BestScore;
+
 class Application {
 public:
     // Call after glfwInit succeeded: from here on the application ends GLFW.
@@ -55,6 +57,9 @@ private:
 
     // Declared in the reverse of the order they go in (see ~Application).
     GlfwSession glfw;
+    // Goes after the window: a best score on its way to the disk is saved
+    // whatever way the game is left.
+    std::unique_ptr<BestScore> best;
     ServiceOwner<Input> input;
     ServiceOwner<Sound> sound;
     std::unique_ptr<GLFWwindow, WindowDeleter> window;

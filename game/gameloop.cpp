@@ -1,6 +1,6 @@
 #include "game/gameloop.h"
 
-#include "game/highscore.h"
+#include "game/bestscore.h"
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/pause.h"
@@ -53,7 +53,7 @@ RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
 
 // The game.
 
-Game::Game() {
+Game::Game(BestScore& bestScore) : best(bestScore) {
     stars = std::make_unique<Stars>();
     pause = std::make_unique<Pause>();
 
@@ -62,7 +62,7 @@ Game::Game() {
     }
 
     ship = std::make_unique<ShipView>();
-    player = std::make_unique<Player>(HighScore::load());
+    player = std::make_unique<Player>(best.value());
     reset();
 }
 
@@ -74,7 +74,7 @@ void Game::reset() {
     // game as it was. The update count goes on from the last road's, so the
     // road's generation keeps its place in its cycle across runs.
     track = std::make_unique<Track>(kTrackSeed, track ? track->updateCount : 0);
-    player->reset(HighScore::load());
+    player->reset(best.value());
     paused = false;
 }
 
@@ -84,7 +84,7 @@ bool Game::update(float dt) {
     InputSnapshot snapshot = input.snapshot();
     const Events events = step(dt, snapshot);
     input.dropTaken(snapshot);
-    answerEvents(events, *player);
+    answerEvents(events, *player, best);
     return !runEnded(events);
 }
 

@@ -38,12 +38,14 @@ class Track;
 class ShipView;
 class Stars;
 class Pause;
+class BestScore;
 
 // The running game: track, ship, background, pause overlay and the shadow
 // map shared by everything that casts or receives shadows.
 class Game {
 public:
-    Game();
+    // The best score is read for each run's HUD and offered each run's score.
+    explicit Game(BestScore& best);
     ~Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
@@ -72,4 +74,7 @@ public:
     bool paused = false;
     GlFramebuffer shadowFramebuffer;
     GlTexture shadowDepthTexture;
+
+private:
+    BestScore& best;
 };

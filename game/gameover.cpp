@@ -5,7 +5,7 @@
 #include <glm/glm.hpp>
 
 #include "game/font.h"
-#include "game/highscore.h"
+#include "game/bestscore.h"
 #include "game/input.h"
 #include "game/screen.h"
 #include "game/stars.h"
@@ -19,7 +19,7 @@ constexpr glm::vec3 kScoreColor{0.12f, 0.3f, 0.156f};
 
 }  // namespace
 
-GameOver::GameOver() {
+GameOver::GameOver(const BestScore& bestScore) : best(bestScore) {
     stars = std::make_unique<Stars>();
     score = 0;
 }
@@ -59,8 +59,8 @@ void GameOver::render() {
     std::snprintf(text, sizeof text, "%lld", static_cast<long long>(score));
     font.drawCentered(text, 960.0f, 300.0f, 100.0f, kScoreColor);
     font.drawCentered("Best", 960.0f, 180.0f, 64.0f, kLabelColor);
-    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(HighScore::load()));
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(best.value()));
     // Bright when this run set or equalled the best.
-    const float brightness = HighScore::load() == score ? 1.75f : 0.6f;
+    const float brightness = best.value() == score ? 1.75f : 0.6f;
     font.drawCentered(text, 960.0f, 110.0f, 48.0f, kTitleColor * brightness);
 }

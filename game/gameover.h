@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <memory>
 
+class BestScore;
 class Stars;
 
 class GameOver {
 public:
-    GameOver();
+    // Shows the best score it is given beside the run's.
+    explicit GameOver(const BestScore& best);
     ~GameOver();
     GameOver(const GameOver&) = delete;
     GameOver& operator=(const GameOver&) = delete;
@@ -23,4 +25,7 @@ public:
 
     std::int64_t score = 0;
     std::unique_ptr<Stars> stars;
+
+private:
+    const BestScore& best;
 };

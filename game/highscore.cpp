@@ -5,12 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <string>
 
 #include "orvo3d/log.h"
-#include "orvo3d/preload.h"
 #include "platform/cipher.h"
 #include "platform/userstore.h"
 
@@ -36,18 +34,14 @@ constexpr std::size_t kBufferSize = 1000;
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// The screens load the best score every frame: a value that cannot be read
-// is reported when it is first seen (or when the reason changes), not in
-// every frame. An empty path means the value read fine or is not there.
-void reportUnreadable(const std::string& path, int error) {
-    // A save on its worker reads the store too.
-    static std::mutex mutex;
-    std::lock_guard lock(mutex);
-    static std::string reportedPath;
-    static int reportedError = 0;
-    if (path == reportedPath && error == reportedError) return;
-    reportedPath = path;
-    reportedError = error;
+// A value that cannot be read is reported when the reader first sees it (or
+// when the reason changes), not at every read. An empty path means the value
+// read fine or is not there.
+void reportUnreadable(HighScore::ReadReport& report, const std::string& path, int error) {
+    std::lock_guard lock(report.mutex);
+    if (path == report.path && error == report.error) return;
+    report.path = path;
+    report.error = error;
     if (path.empty()) return;
     Logger::error("game/highscore", __LINE__, "Cannot read the best score from %s: %s", path.c_str(),
                   UserStore::failureText(error).c_str());
@@ -109,30 +103,12 @@ std::string decryptFromHex(const char* hex) {
 
 namespace {
 
-// The end-of-run save on its worker and the score it is saving; touched only
-// by the thread that runs the screens.
-std::unique_ptr<Preloaded<std::int64_t>> pendingSave;
-std::int64_t pendingScore = 0;
-
-// Writes the records of a finished save (waiting for it when `wait`) here,
-// as if it had been done here.
-void collectSave(bool wait) {
-    if (!pendingSave || (!wait && !pendingSave->ready())) return;
-    std::unique_ptr<Preloaded<std::int64_t>> save = std::move(pendingSave);
-    try {
-        save->take();
-    } catch (const std::exception& error) {
-        Logger::error("game/highscore", __LINE__, "Failed to save the best score %lld: %s",
-                      static_cast<long long>(pendingScore), error.what());
-    }
-}
-
 // The stored best, as the store holds it now; `unreadable` tells a value
 // that is there but cannot be read.
-std::int64_t readStored(bool& unreadable) {
+std::int64_t readStored(HighScore::ReadReport& report, bool& unreadable) {
     unreadable = false;
     if (UserStore::openKey(kProductKey) == UserStore::Status::NotFound) {
-        reportUnreadable("", 0);
+        reportUnreadable(report, "", 0);
         return 0;
     }
     // One byte more than the store may fill, so the text always ends in NUL
@@ -142,16 +118,16 @@ std::int64_t readStored(bool& unreadable) {
     UserStore::Status status = UserStore::queryValue(kProductKey, kReadName, value, size);
     if (status != UserStore::Status::Ok) {
         // A value that is there but cannot be read is not the same as none:
-        // it says so (once, as the screens load every frame) and is kept.
+        // it says so (once per reader) and is kept.
         if (status == UserStore::Status::Failed) {
             unreadable = true;
-            reportUnreadable(UserStore::valuePath(kProductKey, kReadName), errno);
+            reportUnreadable(report, UserStore::valuePath(kProductKey, kReadName), errno);
         } else {
-            reportUnreadable("", 0);
+            reportUnreadable(report, "", 0);
         }
         return 0;
     }
-    reportUnreadable("", 0);
+    reportUnreadable(report, "", 0);
 
     const std::string text = HighScore::decryptFromHex(value);
     // The text ends at its first NUL, as the stored C string did; the prefix
@@ -161,25 +137,18 @@ std::int64_t readStored(bool& unreadable) {
     return score;
 }
 
-std::int64_t readStored() {
+std::int64_t readStored(HighScore::ReadReport& report) {
     bool unreadable = false;
-    return readStored(unreadable);
+    return readStored(report, unreadable);
 }
 
 }  // namespace
 
 namespace HighScore {
 
-std::int64_t load() {
-    collectSave(false);
-    bool unreadable = false;
-    const std::int64_t stored = readStored(unreadable);
-    // A save on its way to the disk counts as done: the screens show the
-    // best the store is about to hold. Not over a value that cannot be
-    // read, which the save will keep.
-    if (pendingSave && !unreadable) return std::max(stored, pendingScore);
-    return stored;
-}
+std::int64_t load(ReadReport& report) { return readStored(report); }
+
+std::int64_t load(ReadReport& report, bool& unreadable) { return readStored(report, unreadable); }
 
 void save(std::int64_t best) {
     using UserStore::Status;
@@ -218,11 +187,11 @@ void save(std::int64_t best) {
     }
 }
 
-std::int64_t saveIfGreater(std::int64_t score) {
+std::int64_t saveIfGreater(std::int64_t score, ReadReport& report) {
     // The best only grows, so a score that does not beat a best read without
     // the lock cannot beat the one under it: most runs end here, and a run
     // that beats nothing never creates the store's folder.
-    std::int64_t best = readStored();
+    std::int64_t best = readStored(report);
     if (score <= best) return best;
     // The lock file lives in the key's folder, which a first save creates.
     // A failure here is the save's to report.
@@ -230,21 +199,9 @@ std::int64_t saveIfGreater(std::int64_t score) {
     // Without the lock (a read-only folder) the save goes on as it would
     // have: it fails or succeeds, with its own record, on its own.
     UserStore::ValueLock lock(kProductKey, kWriteName);
-    best = readStored();
+    best = readStored(report);
     if (score > best) save(score);
     return best;
 }
-
-std::int64_t startSaveIfGreater(std::int64_t score) {
-    // One save at a time, so that their records and writes keep their order.
-    collectSave(true);
-    const std::int64_t best = readStored();
-    if (score <= best) return best;
-    pendingScore = score;
-    pendingSave = std::make_unique<Preloaded<std::int64_t>>([score] { return saveIfGreater(score); });
-    return best;
-}
-
-void finishSave() { collectSave(true); }
 
 }  // namespace HighScore

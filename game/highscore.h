@@ -1,20 +1,30 @@
 #pragma once
 // The best score, kept between runs in the per-user store: the text
 // "VIMBROT_DATA_STRUCT_FOR_HIGHSCORE::::<score>" encrypted with RC4 under the
-// MD5 digest of a fixed key text, written as upper-case hex. Nothing is
-// cached: every load reads the store and decrypts.
+// MD5 digest of a fixed key text, written as upper-case hex. These are the
+// store's own steps; the game keeps its best in a BestScore
+// (game/bestscore.h), which reads once and saves off the frame loop.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace HighScore {
 
+// What one reader has reported of a value it cannot read, so that it says
+// so once and not at every read. A save on its worker reads with it too.
+struct ReadReport {
+    std::mutex mutex;
+    std::string path;  // empty: the value read fine or is not there
+    int error = 0;
+};
+
 // The stored best score, or 0 when there is none or it cannot be read. A
 // value that exists but cannot be read (no permission, a link, a folder, ...)
-// is reported with an ERROR record once, when it is first seen. While a save
-// started by startSaveIfGreater is on its way, the best it is saving counts
-// as stored; once it is done, its records are written here.
-std::int64_t load();
+// is reported with an ERROR record once per reader, when it is first seen
+// (or when the reason changes). `unreadable` tells such a value from none.
+std::int64_t load(ReadReport& report);
+std::int64_t load(ReadReport& report, bool& unreadable);
 
 // Stores `best`, replacing what was stored (callers decide whether it is
 // better) - unless the stored value exists but cannot be read: that one may
@@ -27,19 +37,7 @@ void save(std::int64_t best);
 // (both happen under the value's lock), so the stored best only grows even
 // when several games end at once. Returns the best read under the lock (the
 // one before this save); the records are those of load and save.
-std::int64_t saveIfGreater(std::int64_t score);
-
-// saveIfGreater without waiting for the disk: reads the stored best here
-// (returned) and, when `score` beats it, does the locked compare and save on
-// a worker thread, so that a slow disk never stalls the frames. The screens'
-// load() shows the new best at once; the save's records are written on this
-// thread when it is done (by load or finishSave), in the order they had.
-// A save still under way is finished first. Call from the screens' thread.
-std::int64_t startSaveIfGreater(std::int64_t score);
-
-// Waits for a save started by startSaveIfGreater and writes its records;
-// the process calls it before it ends, so that a save is never cut short.
-void finishSave();
+std::int64_t saveIfGreater(std::int64_t score, ReadReport& report);
 
 // RC4-encrypts the text (up to its NUL, at most 1000 bytes) and returns its
 // upper-case hex.

@@ -8,7 +8,6 @@
 
 #include "game/application.h"
 #include "game/commandline.h"
-#include "game/highscore.h"
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
 
@@ -37,8 +36,6 @@ int main(int argc, char** argv) try {
         application.buildScreens();
         application.run();
     }
-    // The window is gone; a best score still on its way to the disk is not.
-    HighScore::finishSave();
     return 0;
 } catch (const Orvo3D::LoggedException&) {
     // The cause is already in the log; end cleanly with a code of our own.

@@ -5,7 +5,7 @@
 #include <glm/glm.hpp>
 
 #include "game/font.h"
-#include "game/highscore.h"
+#include "game/bestscore.h"
 #include "game/input.h"
 #include "game/screen.h"
 #include "game/stars.h"
@@ -20,7 +20,7 @@ constexpr glm::vec3 kEntryColor{0.2f, 0.2f, 0.25f};
 
 }  // namespace
 
-Menu::Menu() {
+Menu::Menu(const BestScore& bestScore) : best(bestScore) {
     Font::instance();
     stars = std::make_unique<Stars>();
     selection = 0;
@@ -65,9 +65,9 @@ void Menu::render() {
 
     Font& font = Font::instance();
     font.drawCentered("Vimbrot", 960.0f, 570.0f, 224.0f, kTitleColor);
-    char best[64];
-    std::snprintf(best, sizeof best, "Best %lld", static_cast<long long>(HighScore::load()));
-    font.drawCentered(best, 960.0f, 460.0f, 64.0f, kBestColor);
+    char bestText[64];
+    std::snprintf(bestText, sizeof bestText, "Best %lld", static_cast<long long>(best.value()));
+    font.drawCentered(bestText, 960.0f, 460.0f, 64.0f, kBestColor);
     font.drawCentered("START", 960.0f, 260.0f, 100.0f, selection == 0 ? kSelectedColor : kEntryColor);
     font.drawCentered("EXIT", 960.0f, 120.0f, 100.0f, selection == 1 ? kSelectedColor : kEntryColor);
 }

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <memory>
 
+class BestScore;
 class Stars;
 
 class Menu {
 public:
-    Menu();
+    // Shows the best score it is given.
+    explicit Menu(const BestScore& best);
     ~Menu();
     Menu(const Menu&) = delete;
     Menu& operator=(const Menu&) = delete;
@@ -18,4 +20,7 @@ public:
 
     std::int32_t selection = 0;  // 0 START, 1 EXIT; kept between visits
     std::unique_ptr<Stars> stars;
+
+private:
+    const BestScore& best;
 };

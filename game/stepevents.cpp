@@ -1,9 +1,9 @@
 #include "game/stepevents.h"
 
-#include "game/highscore.h"
+#include "game/bestscore.h"
 #include "orvo3d/sound.h"
 
-void answerEvents(const Events& events, Player& player) {
+void answerEvents(const Events& events, Player& player, BestScore& best) {
     for (const Event& event : events) {
         switch (event.kind) {
             case EventKind::Jumped: Sound::instance().play("data/jump.wav"); break;
@@ -12,7 +12,7 @@ void answerEvents(const Events& events, Player& player) {
             case EventKind::FellOff: Sound::instance().play("data/falloff.wav"); break;
             case EventKind::Resumed: Sound::instance().play("data/select.wav"); break;
             case EventKind::RunEnded:
-                player.best = HighScore::startSaveIfGreater(event.score);
+                player.best = best.offer(event.score);
                 break;
             case EventKind::Landed: break;
         }

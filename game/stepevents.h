@@ -4,7 +4,9 @@
 
 #include "sim/player.h"
 
-// Plays each event's sound in order; the end of a run reads the stored best
-// into player.best and starts saving a greater score (HighScore::finishSave
-// waits for it).
-void answerEvents(const Events& events, Player& player);
+class BestScore;
+
+// Plays each event's sound in order; the end of a run offers its score to
+// the best (which saves a greater one off the frame loop) and gives
+// player.best the best before it.
+void answerEvents(const Events& events, Player& player, BestScore& best);

@@ -9,6 +9,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include "game/bestscore.h"
 #include "game/input.h"
 #include "game/plate.h"
 #include "game/track.h"
@@ -57,4 +58,6 @@ protected:
     }
 
     GlContext ctx{1280, 720};
+    // The best the screens show and the runs are offered to.
+    BestScore best;
 };

@@ -12,6 +12,7 @@
 
 #include "game/font.h"
 #include "game/gameloop.h"
+#include "game/bestscore.h"
 #include "game/gameover.h"
 #include "game/highscore.h"
 #include "game/menu.h"
@@ -92,6 +93,7 @@ protected:
     }
 
     GlContext ctx{GetParam().x, GetParam().y};
+    BestScore best;
 };
 
 const glm::ivec2 kSizes[] = {{1920, 1080}, {1280, 720}};
@@ -100,7 +102,8 @@ class GLMenuScreen : public SizedGlTest {};
 
 TEST_P(GLMenuScreen, TitleBestAndTheSelectedEntryOverWhiteStars) {
     HighScore::save(4321);
-    Menu menu;
+    BestScore best;
+    Menu menu{best};
     const std::vector<Box> boxes = {
         textBox(ctx, "Vimbrot", 960, 570, 224, true),
         textBox(ctx, "Best 4321", 960, 460, 64, true),
@@ -166,18 +169,19 @@ protected:
 TEST_P(GLGameOverScreenTest, ScoreAndBestOverRedStars) {
     const BestCase& c = GetParam();
     HighScore::save(c.stored);
-    GameOver gameOver;
+    BestScore best;
+    GameOver gameOver{best};
     gameOver.setScore(c.score);
     gameOver.render();
     const Frame frame = readFrame(ctx);
     saveScreenshot(ctx, std::string("gameover_") + c.name);
 
     const std::string score = std::to_string(c.score);
-    const std::string best = std::to_string(c.stored);
+    const std::string bestText = std::to_string(c.stored);
     const std::vector<Box> boxes = {
         textBox(ctx, "Game Over", 960, 570, 200, true), textBox(ctx, "Score", 960, 420, 72, true),
         textBox(ctx, score.c_str(), 960, 300, 100, true), textBox(ctx, "Best", 960, 180, 64, true),
-        textBox(ctx, best.c_str(), 960, 110, 48, true),
+        textBox(ctx, bestText.c_str(), 960, 110, 48, true),
     };
     EXPECT_GT(countIn(frame, boxes[0], kTitle), 3000);
     EXPECT_GT(countIn(frame, boxes[1], kLabel), 500);
@@ -203,8 +207,9 @@ INSTANTIATE_TEST_SUITE_P(Runs, GLGameOverScreenTest, testing::ValuesIn(kBestCase
 class GLGameScreen : public SizedGlTest {
 protected:
     // A run a few seconds in: the ship resting on the first plate.
-    std::unique_ptr<Game> newGameInARun(int updates) {
-        auto game = std::make_unique<Game>();
+    std::unique_ptr<Game> newGameInARun(int updates) { return newGameInARun(updates, best); }
+    std::unique_ptr<Game> newGameInARun(int updates, BestScore& stored) {
+        auto game = std::make_unique<Game>(stored);
         for (int i = 0; i < updates; ++i) EXPECT_TRUE(game->update(kFrameDt));
         return game;
     }
@@ -248,7 +253,8 @@ void expectRightAligned(const GlContext& ctx, const Ink& ink, float baseline, fl
 
 TEST_P(GLGameScreen, ScoreAndBestAreRightAlignedAtTheTopRight) {
     HighScore::save(99999);
-    auto game = newGameInARun(120);
+    BestScore stored;
+    auto game = newGameInARun(120, stored);
     game->player->z = 1234.75f;  // the score the corner shows; the road stays where it is
     game->render();
     const Frame dim = readFrame(ctx);

@@ -102,7 +102,7 @@ class GLMenuUpdate : public GameGlTest, public testing::WithParamInterface<MenuC
 
 TEST_P(GLMenuUpdate, CodesSelectionAndSounds) {
     const MenuCase& c = GetParam();
-    Menu menu;
+    Menu menu{best};
     menu.selection = c.selectionBefore;
     tap(c.taps);
     sounds.clear();
@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Taps, GLMenuUpdate, testing::ValuesIn(kMenuCases),
 class GLScreens : public GameGlTest {};
 
 TEST_F(GLScreens, MenuF12EmptiesTheLog) {
-    Menu menu;
+    Menu menu{best};
     writeFile("message.log", "ERROR (2024-01-01 00:00:00)\n => game/menu.cpp:1\nold\n\n");
     EXPECT_EQ(menu.update(), 0);
     EXPECT_FALSE(readLog().empty()) << "no tap, no clearing";
@@ -166,7 +166,7 @@ class GLGameOverUpdate : public GameGlTest, public testing::WithParamInterface<G
 
 TEST_P(GLGameOverUpdate, LeavesOnBackOrJumpWithTheSelectSound) {
     const GameOverCase& c = GetParam();
-    GameOver gameOver;
+    GameOver gameOver{best};
     EXPECT_EQ(gameOver.score, 0);
     tap(c.taps);
     sounds.clear();
@@ -202,7 +202,7 @@ protected:
     void SetUp() override {
         GameGlTest::SetUp();
         if (HasFatalFailure()) return;
-        game = std::make_unique<Game>();
+        game = std::make_unique<Game>(best);
         // A little way into the run: resting on the first plate.
         for (int i = 0; i < 20; ++i) ASSERT_TRUE(game->update(kFrameDt));
     }
@@ -383,9 +383,9 @@ protected:
 
 TEST_P(GLHandOver, NothingFromTheRunLeavesTheGameOverScreen) {
     const HandOverCase& c = GetParam();
-    Game game;
-    Menu menu;
-    GameOver gameOver;
+    Game game{best};
+    Menu menu{best};
+    GameOver gameOver{best};
     Input::instance().attach(ctx.window, 3);
 
     const int runLength = updatesOfARunSteeringLeft(game);

@@ -171,7 +171,8 @@ TEST_F(SettingsTest, BadFilesGiveTheDefaultsAndOneRecord) {
         EXPECT_NE(log.find(file().string()), std::string::npos) << log;
         EXPECT_NE(log.find(c.reason), std::string::npos) << log;
         EXPECT_NE(log.find("the defaults are used"), std::string::npos) << log;
-        EXPECT_EQ(HighScore::load(), 4321);
+        HighScore::ReadReport report;
+        EXPECT_EQ(HighScore::load(report), 4321);
         EXPECT_EQ(readFile(std::string(std::getenv("XDG_DATA_HOME")) + "/Orvo/Vimbrot/data"), scoreBytes);
     }
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "game/bestscore.h"
 #include "game/highscore.h"
 #include "game/stepevents.h"
 #include "platform/userstore.h"
@@ -43,7 +44,13 @@ protected:
     EffectProbe sounds;
 };
 
-TEST_F(StepEvents, EachEventPlaysItsSoundInOrder) {
+// The events' own test, with a best of its own.
+class StepEventsSounds : public StepEvents {
+protected:
+    BestScore best;
+};
+
+TEST_F(StepEventsSounds, EachEventPlaysItsSoundInOrder) {
     Player player(5);
     answerEvents({{EventKind::Jumped},
                   {EventKind::Landed},
@@ -51,7 +58,7 @@ TEST_F(StepEvents, EachEventPlaysItsSoundInOrder) {
                   {EventKind::FellOff},
                   {EventKind::Resumed},
                   {EventKind::Lost}},
-                 player);
+                 player, best);
     const std::vector<Mix_Chunk*> expected = {clip("data/jump.wav"), clip("data/crash.wav"), clip("data/falloff.wav"),
                                               clip("data/select.wav"), clip("data/crash.wav")};
     for (Mix_Chunk* chunk : expected) ASSERT_NE(chunk, nullptr);
@@ -59,7 +66,7 @@ TEST_F(StepEvents, EachEventPlaysItsSoundInOrder) {
     EXPECT_EQ(player.best, 5) << "only the end of a run reads the store";
 
     sounds.clear();
-    answerEvents({}, player);
+    answerEvents({}, player, best);
     EXPECT_TRUE(effectsInOrder().empty());
 }
 
@@ -98,16 +105,19 @@ TEST_P(StepEventsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
     const SaveCase& c = GetParam();
     storePaddedBest("000512");
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_EQ(HighScore::load(), 512);
+    BestScore best;
+    ASSERT_EQ(best.value(), 512);
     const std::string before = storedBytes();
     ASSERT_FALSE(before.empty());
 
     Player player(0);
-    answerEvents({{EventKind::Lost}, {EventKind::RunEnded, c.score}}, player);
-    EXPECT_EQ(player.best, 512) << "the stored value as read at the end of the run";
-    EXPECT_EQ(HighScore::load(), c.expectedBest) << "at once, while the save may still be on its way";
-    HighScore::finishSave();
-    EXPECT_EQ(HighScore::load(), c.expectedBest);
+    answerEvents({{EventKind::Lost}, {EventKind::RunEnded, c.score}}, player, best);
+    EXPECT_EQ(player.best, 512) << "the best before the run";
+    EXPECT_EQ(best.value(), c.expectedBest) << "at once, while the save may still be on its way";
+    best.finish();
+    EXPECT_EQ(best.value(), c.expectedBest);
+    HighScore::ReadReport report;
+    EXPECT_EQ(HighScore::load(report), c.expectedBest);
     if (c.saves) {
         EXPECT_NE(storedBytes(), before);
     } else {
@@ -147,8 +157,9 @@ TEST(RunsEndingAtOnce, TheLargestScoreAlwaysSurvives) {
                     char byte = 0;
                     if (::read(gate[0], &byte, 1) != 0) ::_exit(2);
                     Player player(0);
-                    answerEvents({{EventKind::RunEnded, score}}, player);
-                    HighScore::finishSave();
+                    BestScore best;
+                    answerEvents({{EventKind::RunEnded, score}}, player, best);
+                    best.finish();
                     ::_exit(0);
                 }
                 children.push_back(child);
@@ -161,7 +172,8 @@ TEST(RunsEndingAtOnce, TheLargestScoreAlwaysSurvives) {
                 ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
             }
             // 1000 is among the scores of two games and of four.
-            lost += HighScore::load() != 1000;
+            HighScore::ReadReport report;
+            lost += HighScore::load(report) != 1000;
         }
         EXPECT_EQ(lost, 0) << games << " games: a lower score replaced the largest in " << lost << " of " << trials
                            << " trials";
