@@ -94,7 +94,8 @@ double percentile(std::vector<double> values, double fraction) {
 }
 
 void key(GLFWwindow* window, int code, bool down) {
-    keyCallback(window, code, 0, down ? GLFW_PRESS : GLFW_RELEASE, 0);
+    static_cast<WindowEvents*>(glfwGetWindowUserPointer(window))->key(code, down ? GLFW_PRESS : GLFW_RELEASE, 0,
+                                                                       glfwGetTime());
 }
 
 // The scripted player: keeps Jump held, so the ship hops over gaps and low
@@ -209,6 +210,10 @@ int main(int argc, char** argv) {
         glfwTerminate();
         return 2;
     }
+    // The keys reach the table as the game's window gives them.
+    Input::instance().releaseFrames = 3;
+    WindowEvents events(Input::instance());
+    events.attach(window);
 
     const double windowReady = now();
     ServiceOwner<PlateRenderer> plates;

@@ -3,6 +3,8 @@
 #include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
+#include <string>
+
 #include "game/bestscore.h"
 #include "game/displaymode.h"
 #include "game/font.h"
@@ -14,7 +16,23 @@
 #include "game/padmappings.h"
 #include "game/plate.h"
 #include "game/startup.h"
+#include "orvo3d/log.h"
 #include "orvo3d/sound.h"
+#include "platform/settings.h"
+
+namespace {
+
+// Mutes or unmutes at once, and keeps the choice for the next start.
+void toggleMute() {
+    const bool mute = !Sound::isMuted();
+    Sound::setMuted(mute);
+    Settings settings = loadSettings().settings;
+    settings.mute = mute;
+    const std::string problem = saveSettings(settings);
+    if (!problem.empty()) Logger::error("game/application", __LINE__, "%s", problem.c_str());
+}
+
+}  // namespace
 
 Application::GlfwSession::~GlfwSession() { glfwTerminate(); }
 
@@ -53,6 +71,10 @@ Application::~Application() {
 bool Application::openWindow(bool fullscreen) {
     window.reset(openGameWindow({0, 0}, fullscreen));
     if (window == nullptr) return false;
+    Input& table = input.get();
+    table.releaseFrames = 3;  // a released key stays a tap for 3 game updates
+    events = std::make_unique<WindowEvents>(table);
+    events->attach(window.get());
     display = std::make_unique<DisplayMode>(window.get(), fullscreen);
     return true;
 }
@@ -72,8 +94,10 @@ void Application::run() {
     while (true) {
         double elapsed = waitForFrame(window.get(), frameStart, quit);
         frameStart = glfwGetTime();
-        pauseOnInterruption(state, Input::instance().takeInterruption(), *game);
-        display->beginFrame();
+        const FrameCommands commands = events->takeCommands();
+        for (int i = 0; i < commands.muteToggles; ++i) toggleMute();
+        pauseOnInterruption(state, input.get().takeInterruption(), *game);
+        display->beginFrame(commands.toggleDisplay);
         state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
         display->endFrame();
         glfwSwapBuffers(window.get());

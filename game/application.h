@@ -16,6 +16,7 @@ class Input;
 class Menu;
 class PlateRenderer;
 class Sound;
+class WindowEvents;
 class StartupLoader;
 
 class DisplayMode;
@@ -62,6 +63,9 @@ private:
     std::unique_ptr<BestScore> best;
     ServiceOwner<Input> input;
     ServiceOwner<Sound> sound;
+    // What the window's callbacks record between frames: the window's user
+    // pointer, so it goes after the window.
+    std::unique_ptr<WindowEvents> events;
     std::unique_ptr<GLFWwindow, WindowDeleter> window;
     std::unique_ptr<DisplayMode> display;
     ServiceOwner<PlateRenderer> plates;

@@ -17,8 +17,6 @@ namespace {
 
 constexpr const char* kModule = "game/displaymode";
 
-bool toggleRequested = false;
-
 MonitorArea areaOf(GLFWmonitor* monitor) {
     MonitorArea area{0, 0, 0, 0};
     const GLFWvidmode* mode = glfwGetVideoMode(monitor);
@@ -70,13 +68,6 @@ int monitorAt(const std::vector<MonitorArea>& monitors, int x, int y) {
     return best;
 }
 
-void requestDisplayToggle() { toggleRequested = true; }
-
-bool takeDisplayToggle() {
-    const bool was = toggleRequested;
-    toggleRequested = false;
-    return was;
-}
 
 DisplayMode::DisplayMode(GLFWwindow* w, bool fullscreen) : window(w) {
     // Fullscreen must not iconify when another window takes the focus: the
@@ -120,8 +111,8 @@ void DisplayMode::leave() {
                          area.y + (area.height - windowHeight) / 2, windowWidth, windowHeight, GLFW_DONT_CARE);
 }
 
-void DisplayMode::beginFrame() {
-    if (takeDisplayToggle()) toggle();
+void DisplayMode::beginFrame(bool toggleRequested) {
+    if (toggleRequested) toggle();
     if (fullscreen() && !presenter) {
         try {
             presenter = std::make_unique<Presenter>(windowWidth, windowHeight);

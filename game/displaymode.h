@@ -1,6 +1,6 @@
 #pragma once
 // The window or borderless fullscreen. F11 and Alt+Enter ask for a switch
-// from the key callback; it is made between frames, on the monitor that
+// (a frame command); it is made between frames, on the monitor that
 // holds the window's centre, and remembered in the settings. Fullscreen
 // keeps the monitor's own video mode and draws through the Presenter; the
 // window is drawn into directly, as it always was.
@@ -23,11 +23,6 @@ struct MonitorArea {
 // it; -1 when there is none.
 int monitorAt(const std::vector<MonitorArea>& monitors, int x, int y);
 
-// Asks for a switch between the window and fullscreen before the next frame.
-void requestDisplayToggle();
-// True once after a request.
-bool takeDisplayToggle();
-
 class DisplayMode {
 public:
     // The window is open with its context current; a window to start in
@@ -37,9 +32,9 @@ public:
     DisplayMode(const DisplayMode&) = delete;
     DisplayMode& operator=(const DisplayMode&) = delete;
 
-    // Before a frame's screens: makes a switch asked for since the last
-    // frame, and points the screens at the framebuffer they draw into.
-    void beginFrame();
+    // Before a frame's screens: makes the switch when the frame asks for
+    // one, and points the screens at the framebuffer they draw into.
+    void beginFrame(bool toggleRequested = false);
     // After them, before the swap: in fullscreen, puts the picture on the
     // screen. In a window it does nothing.
     void endFrame();

@@ -7,12 +7,9 @@
 #include <iterator>
 #include <string>
 
-#include "game/displaymode.h"
 #include "game/padmappings.h"
 #include "orvo3d/log.h"
 #include "orvo3d/service.h"
-#include "orvo3d/sound.h"
-#include "platform/settings.h"
 
 namespace {
 
@@ -57,49 +54,9 @@ bool stickDirection(bool wasHeld, float travel) {
     return wasHeld ? travel > kStickRelease : travel > kStickPress;
 }
 
-// Mutes or unmutes at once, and keeps the choice for the next start.
-void toggleMute() {
-    const bool mute = !Sound::isMuted();
-    Sound::setMuted(mute);
-    Settings settings = loadSettings().settings;
-    settings.mute = mute;
-    const std::string problem = saveSettings(settings);
-    if (!problem.empty()) Logger::error("game/input", __LINE__, "%s", problem.c_str());
-}
-
-// Whether the Enter key down now went down with Alt held.
-bool enterWithAlt = false;
-
-// F11 and Alt+Enter ask for the switch between the window and fullscreen,
-// on every screen. An Enter that went down with Alt is no Jump: neither its
-// press nor its release (Alt may go up first) reaches the table, so it
-// never confirms a menu entry or resumes a pause. True for a key taken here.
-bool takeDisplayKey(int key, int action, int mods) {
-    if (key == GLFW_KEY_F11) {
-        if (action == GLFW_PRESS) requestDisplayToggle();
-        return true;
-    }
-    if (key != GLFW_KEY_ENTER) return false;
-    if (action == GLFW_PRESS) {
-        enterWithAlt = (mods & GLFW_MOD_ALT) != 0;
-        if (enterWithAlt) requestDisplayToggle();
-        return enterWithAlt;
-    }
-    const bool taken = enterWithAlt;
-    if (action == GLFW_RELEASE) enterWithAlt = false;
-    return taken;
-}
-
 }  // namespace
 
 Input& Input::instance() { return ServiceOwner<Input>::instance(); }
-
-void Input::attach(GLFWwindow* window, int frames) {
-    glfwSetKeyCallback(window, keyCallback);
-    glfwSetWindowFocusCallback(window, focusCallback);
-    glfwSetWindowIconifyCallback(window, iconifyCallback);
-    releaseFrames = frames;
-}
 
 bool Input::isHeld(Action a) const { return held[index(a)]; }
 
@@ -254,18 +211,58 @@ int actionForKey(int key) {
     return -1;
 }
 
-void keyCallback(GLFWwindow*, int key, int, int action, int mods) {
+namespace {
+
+WindowEvents& eventsOf(GLFWwindow* window) { return *static_cast<WindowEvents*>(glfwGetWindowUserPointer(window)); }
+
+void keyCallback(GLFWwindow* window, int key, int, int action, int mods) {
+    eventsOf(window).key(key, action, mods, glfwGetTime());
+}
+
+void focusCallback(GLFWwindow* window, int focused) { eventsOf(window).focus(focused == GLFW_TRUE); }
+
+// A restored window is taken as focused, and a focus event that says
+// otherwise follows.
+void iconifyCallback(GLFWwindow* window, int iconified) { eventsOf(window).focus(iconified != GLFW_TRUE); }
+
+}  // namespace
+
+void WindowEvents::attach(GLFWwindow* window) {
+    glfwSetWindowUserPointer(window, this);
+    glfwSetKeyCallback(window, keyCallback);
+    glfwSetWindowFocusCallback(window, focusCallback);
+    glfwSetWindowIconifyCallback(window, iconifyCallback);
+}
+
+void WindowEvents::key(int key, int action, int mods, double time) {
     // M works on every screen, paused or not, and is no action of the table.
     if (key == GLFW_KEY_M) {
-        if (action == GLFW_PRESS) toggleMute();
+        if (action == GLFW_PRESS) ++commands.muteToggles;
         return;
     }
-    if (takeDisplayKey(key, action, mods)) return;
-    int a = actionForKey(key);
-    if (a < 0) return;
-    Input& input = Input::instance();
+    // F11 and Alt+Enter ask for the switch between the window and
+    // fullscreen, on every screen. An Enter that went down with Alt is no
+    // Jump: neither its press nor its release (Alt may go up first) reaches
+    // the table, so it never confirms a menu entry or resumes a pause.
+    if (key == GLFW_KEY_F11) {
+        if (action == GLFW_PRESS) commands.toggleDisplay = true;
+        return;
+    }
+    if (key == GLFW_KEY_ENTER) {
+        if (action == GLFW_PRESS) {
+            enterWithAlt = (mods & GLFW_MOD_ALT) != 0;
+            if (enterWithAlt) {
+                commands.toggleDisplay = true;
+                return;
+            }
+        } else if (enterWithAlt) {
+            if (action == GLFW_RELEASE) enterWithAlt = false;
+            return;
+        }
+    }
+    if (actionForKey(key) < 0) return;
     if (action == GLFW_PRESS) {
-        input.pressKey(key, glfwGetTime());
+        input.pressKey(key, time);
     } else if (action == GLFW_RELEASE) {
         // GLFW lets go of every held key right after the focus goes: those
         // releases are no taps (a Jump tap would end the pause at once).
@@ -277,16 +274,15 @@ void keyCallback(GLFWwindow*, int key, int, int action, int mods) {
     }
 }
 
-void focusCallback(GLFWwindow*, int focused) {
-    Input& input = Input::instance();
-    input.focused = focused == GLFW_TRUE;
+void WindowEvents::focus(bool focused) {
+    input.focused = focused;
     if (!input.focused) input.interrupt();
 }
 
-// Iconified counts as unfocused; a restored window is taken as focused,
-// and a focus event that says otherwise follows.
-void iconifyCallback(GLFWwindow* window, int iconified) {
-    focusCallback(window, iconified == GLFW_TRUE ? GLFW_FALSE : GLFW_TRUE);
+FrameCommands WindowEvents::takeCommands() {
+    const FrameCommands taken = commands;
+    commands = {};
+    return taken;
 }
 
 GamepadState readGamepads() {

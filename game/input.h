@@ -23,10 +23,6 @@ public:
     // The table of the living ServiceOwner<Input> (the application's).
     static Input& instance();
 
-    // Installs the key, focus and iconify callbacks; a released key stays
-    // pending as a tap for releaseFrames game updates.
-    void attach(GLFWwindow* window, int releaseFrames);
-
     bool isHeld(Action a) const;
     // a is held and pressed after b (or b is up): the later key wins.
     bool isHeldOver(Action a, Action b) const;
@@ -93,14 +89,47 @@ public:
     bool interrupted = false;
 };
 
-// GLFW key callback; the scancode is ignored, and of the mods only Alt counts
-// (Alt+Enter switches the display).
-void keyCallback(GLFWwindow* window, int key, int scancode, int action, int mods);
+// What the player asked of the frame loop between two frames that is no
+// action of the key table.
+struct FrameCommands {
+    // F11 or Alt+Enter: switch between the window and fullscreen (presses
+    // within one frame ask for one switch).
+    bool toggleDisplay = false;
+    // M presses: each one mutes or unmutes.
+    int muteToggles = 0;
+};
 
-// GLFW focus and iconify callbacks: losing the focus or being iconified
-// interrupts (see Input::interrupt).
-void focusCallback(GLFWwindow* window, int focused);
-void iconifyCallback(GLFWwindow* window, int iconified);
+// What the window's callbacks record between two frames: keys and the focus
+// into the input table, commands for the frame loop, which carries them out.
+// The loop owns it and gives it to the window as its user pointer; the
+// callbacks only record.
+class WindowEvents {
+public:
+    explicit WindowEvents(Input& table) : input(table) {}
+    WindowEvents(const WindowEvents&) = delete;
+    WindowEvents& operator=(const WindowEvents&) = delete;
+
+    // Makes this the window's user pointer and installs the key, focus and
+    // iconify callbacks.
+    void attach(GLFWwindow* window);
+
+    // A key event as GLFW reports it, at `time`; of the mods only Alt counts
+    // (Alt+Enter switches the display).
+    void key(int key, int action, int mods, double time);
+    // The window gained or lost the keyboard focus: losing it interrupts
+    // (see Input::interrupt). Iconified counts as unfocused.
+    void focus(bool focused);
+
+    // The commands recorded since the last call.
+    FrameCommands takeCommands();
+
+    Input& input;
+
+private:
+    FrameCommands commands;
+    // Whether the Enter key down now went down with Alt held.
+    bool enterWithAlt = false;
+};
 
 // The action bound to a GLFW key code, or -1 for an unbound key.
 int actionForKey(int key);

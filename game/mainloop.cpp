@@ -63,7 +63,6 @@ GLFWwindow* openGameWindow(WindowSize size, bool fullscreen) {
     if (!fullscreen) glfwShowWindow(window);
     glfwMakeContextCurrent(window);
     setInitialGlState(windowWidth, windowHeight);
-    Input::instance().attach(window, 3);  // a released key stays a tap for 3 game updates
     return window;
 }
 

@@ -29,8 +29,8 @@ void setContextHints();
 
 // Opens the game's window titled "Vimbrot", centred on the primary monitor,
 // sized by the monitor rule (or `size` when given), with its icon; stores the
-// size in windowWidth/windowHeight, makes the context current, sets the
-// initial GL state and installs the key callback. GLFW must be initialised.
+// size in windowWidth/windowHeight, makes the context current and sets the
+// initial GL state. GLFW must be initialised.
 // A window that is to start fullscreen is left hidden: DisplayMode shows it
 // on its monitor, so it is never seen as a window first.
 // Returns null when the window or its 4.3 core context cannot be had.

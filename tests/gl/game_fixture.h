@@ -18,9 +18,15 @@
 #include "support/gl_context.h"
 #include "support/sandbox.h"
 
+// What a window's callbacks would record, into the process's key table.
+inline WindowEvents& windowEvents() {
+    static WindowEvents events(Input::instance());
+    return events;
+}
+
 // Keys as GLFW reports them to the game.
-inline void pressKey(int key) { keyCallback(nullptr, key, 0, GLFW_PRESS, 0); }
-inline void releaseKey(int key) { keyCallback(nullptr, key, 0, GLFW_RELEASE, 0); }
+inline void pressKey(int key) { windowEvents().key(key, GLFW_PRESS, 0, glfwGetTime()); }
+inline void releaseKey(int key) { windowEvents().key(key, GLFW_RELEASE, 0, glfwGetTime()); }
 inline void tapKey(int key) {
     pressKey(key);
     releaseKey(key);

@@ -220,7 +220,6 @@ protected:
     void SetUp() override {
         PresenterTest::SetUp();
         unsetVariable("XDG_CONFIG_HOME");  // the sandbox's HOME/.config
-        takeDisplayToggle();
     }
 
     void windowRect(int& x, int& y, int& w, int& h) {
@@ -242,8 +241,7 @@ TEST_F(DisplayModeTest, ToggleCoversTheMonitorAndComesBackCentred) {
     display.beginFrame();
     EXPECT_EQ(screenFramebuffer(), 0u);
 
-    requestDisplayToggle();
-    display.beginFrame();
+    display.beginFrame(true);
     EXPECT_TRUE(display.fullscreen());
     EXPECT_NE(screenFramebuffer(), 0u);
     EXPECT_TRUE(loadSettings().settings.fullscreen);

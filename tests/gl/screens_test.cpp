@@ -386,7 +386,8 @@ TEST_P(GLHandOver, NothingFromTheRunLeavesTheGameOverScreen) {
     Game game{best};
     Menu menu{best};
     GameOver gameOver{best};
-    Input::instance().attach(ctx.window, 3);
+    windowEvents().attach(ctx.window);
+    Input::instance().releaseFrames = 3;
 
     const int runLength = updatesOfARunSteeringLeft(game);
     ASSERT_GT(runLength, 30);

@@ -94,12 +94,15 @@ protected:
     void SetUp() override {
         Input::instance() = Input{};
         Input::instance().releaseFrames = 3;
-        takeDisplayToggle();
+        events.takeCommands();
     }
 
-    static void key(int key, int action, int mods = 0) { keyCallback(nullptr, key, 0, action, mods); }
+    void key(int key, int action, int mods = 0) { events.key(key, action, mods, 0.0); }
+    bool takeDisplayToggle() { return events.takeCommands().toggleDisplay; }
     static int jumpTap() { return Input::instance().pending[static_cast<int>(Action::Jump)]; }
     static bool jumpHeld() { return Input::instance().isHeld(Action::Jump); }
+
+    WindowEvents events{Input::instance()};
 };
 
 TEST_F(DisplayKeys, F11AsksOnceAndIsNoAction) {

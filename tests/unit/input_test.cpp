@@ -27,9 +27,13 @@ protected:
         Input::instance().releaseFrames = 3;
     }
 
-    static void press(int key) { keyCallback(nullptr, key, 0, GLFW_PRESS, 0); }
-    static void release(int key) { keyCallback(nullptr, key, 0, GLFW_RELEASE, 0); }
-    static void repeat(int key) { keyCallback(nullptr, key, 0, GLFW_REPEAT, 0); }
+    static WindowEvents& events() {
+        static WindowEvents recorded(Input::instance());
+        return recorded;
+    }
+    static void press(int key) { events().key(key, GLFW_PRESS, 0, glfwGetTime()); }
+    static void release(int key) { events().key(key, GLFW_RELEASE, 0, glfwGetTime()); }
+    static void repeat(int key) { events().key(key, GLFW_REPEAT, 0, glfwGetTime()); }
     static void tap(int key) {
         press(key);
         release(key);
@@ -314,7 +318,7 @@ TEST_F(Pad, KeysAndPadMixAndTheLaterPressWins) {
 
     // The other way round: the pad first, the key later.
     stick(-1.0f, 0.0f, 7.0);
-    keyCallback(nullptr, GLFW_KEY_D, 0, GLFW_PRESS, 0);
+    press(GLFW_KEY_D);
     input.pressTime[int(Action::Right)] = 8.0;
     EXPECT_TRUE(input.isHeldOver(Action::Right, Action::Left));
 
@@ -363,8 +367,7 @@ TEST_F(Pad, FocusLossReleasesEverythingWithoutTapsOnce) {
         void (*regain)();
     };
     const Case cases[] = {
-        {"focus", [] { focusCallback(nullptr, GLFW_FALSE); }, [] { focusCallback(nullptr, GLFW_TRUE); }},
-        {"iconify", [] { iconifyCallback(nullptr, GLFW_TRUE); }, [] { iconifyCallback(nullptr, GLFW_FALSE); }},
+        {"focus", [] { events().focus(false); }, [] { events().focus(true); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -527,9 +530,9 @@ TEST_F(Pad, StartAfreshWaitsForAFreshPress) {
     // window is back, its next press counts as any other.
     press(GLFW_KEY_ENTER);
     input.startAfresh(Action::Jump);
-    focusCallback(nullptr, GLFW_FALSE);
+    events().focus(false);
     release(GLFW_KEY_ENTER);
-    focusCallback(nullptr, GLFW_TRUE);
+    events().focus(true);
     tap(GLFW_KEY_ENTER);
     EXPECT_TRUE(input.consumeTap(Action::Jump));
 }
