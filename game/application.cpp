@@ -8,47 +8,25 @@
 #include "game/bestscore.h"
 #include "game/displaymode.h"
 #include "game/font.h"
-#include "game/gameloop.h"
-#include "game/gameover.h"
-#include "game/input.h"
-#include "game/mainloop.h"
-#include "game/menu.h"
-#include "game/padmappings.h"
 #include "game/plate.h"
+#include "game/screenmachine.h"
 #include "game/startup.h"
 #include "orvo3d/log.h"
 #include "orvo3d/sound.h"
 #include "platform/settings.h"
 
-namespace {
-
-// Mutes or unmutes at once, and keeps the choice for the next start.
-void toggleMute() {
-    const bool mute = !Sound::isMuted();
-    Sound::setMuted(mute);
-    Settings settings = loadSettings().settings;
-    settings.mute = mute;
-    const std::string problem = saveSettings(settings);
-    if (!problem.empty()) Logger::error("game/application", __LINE__, "%s", problem.c_str());
-}
-
-}  // namespace
-
 Application::GlfwSession::~GlfwSession() { glfwTerminate(); }
 
 void Application::WindowDeleter::operator()(GLFWwindow* window) const { glfwDestroyWindow(window); }
 
-Application::Application() : font(&Font::withGlObjects), loader(std::make_unique<StartupLoader>()) {
+Application::Application() : loader(std::make_unique<StartupLoader>(sound)) {
     // Before the window: a pad plugged in at start is then already mapped.
     loadPadMappings();
 }
 
 Application::~Application() {
-    // The screens first: their GL objects go while the context is current,
-    // and they play sounds and read the input table.
-    gameOver.reset();
-    menu.reset();
-    game.reset();
+    // The screens first: their GL objects go while the context is current.
+    screens.reset();
     // The loader's workers are waited for before the Sound they decode
     // into can go; nothing is left running for the exit handlers.
     loader.reset();
@@ -57,52 +35,62 @@ Application::~Application() {
     plates.reset();
     // The fullscreen picture's target, a GL object too.
     display.reset();
-    // The window (and its context) before GLFW ends; the sound engine and
-    // the input table need neither. The owners themselves go with the
-    // members, in the reverse of their declaration: the Sound closes the
-    // audio device, then glfwTerminate ends GLFW.
+    // The window (and its context) before GLFW ends.
     window.reset();
-    // The window is gone; a best score still on its way to the disk is not.
+    // The window is gone; a best score still on its way to the disk is not:
+    // it is waited for and its records written.
     best.reset();
+    // The Sound closes the audio device; the members then go in the reverse
+    // of their declaration, and glfwTerminate ends GLFW last.
     sound.reset();
-    input.reset();
 }
 
 bool Application::openWindow(bool fullscreen) {
-    window.reset(openGameWindow({0, 0}, fullscreen));
+    window.reset(openGameWindow(size, fullscreen));
     if (window == nullptr) return false;
-    Input& table = input.get();
-    table.releaseFrames = 3;  // a released key stays a tap for 3 game updates
-    events = std::make_unique<WindowEvents>(table);
-    events->attach(window.get());
-    display = std::make_unique<DisplayMode>(window.get(), fullscreen);
+    input.releaseFrames = 3;  // a released key stays a tap for 3 game updates
+    events.attach(window.get());
+    display = std::make_unique<DisplayMode>(window.get(), size, fullscreen);
     return true;
 }
 
 void Application::buildScreens() {
     best = std::make_unique<BestScore>();
-    game = std::make_unique<Game>(*best);
-    menu = std::make_unique<Menu>(*best);
-    gameOver = std::make_unique<GameOver>(*best);
+    plates = std::make_unique<PlateRenderer>(loader->images());
+    font = Font::withGlObjects();
+    screens = std::make_unique<ScreenMachine>(ScreenServices{sound, *best, input}, *plates, *font, loader->models());
     loader->startMusicWhenDecoded();
 }
 
+void Application::carryOut(const FrameCommands& commands) {
+    // Each M mutes or unmutes at once and is kept for the next start.
+    for (int i = 0; i < commands.muteToggles; ++i) {
+        const bool mute = !Sound::isMuted();
+        Sound::setMuted(mute);
+        Settings settings = loadSettings().settings;
+        settings.mute = mute;
+        const std::string problem = saveSettings(settings);
+        if (!problem.empty()) Logger::error("game/application", __LINE__, "%s", problem.c_str());
+    }
+}
+
 void Application::run() {
-    ScreenState state = ScreenState::Menu;
     bool quit = false;
     double frameStart = 0.0;
     while (true) {
-        double elapsed = waitForFrame(window.get(), frameStart, quit);
+        const double elapsed = waitForFrame(window.get(), frameStart, quit, input, pads);
         frameStart = glfwGetTime();
-        const FrameCommands commands = events->takeCommands();
-        for (int i = 0; i < commands.muteToggles; ++i) toggleMute();
-        pauseOnInterruption(state, input.get().takeInterruption(), *game);
-        display->beginFrame(commands.toggleDisplay);
-        state = runScreens(state, frameStep(elapsed), *game, *menu, *gameOver, quit);
+        FrameCommands commands = events.takeCommands();
+        commands.quit = quit;
+        carryOut(commands);
+        if (input.takeInterruption()) screens->interrupt();
+        const RenderTarget target = display->beginFrame(commands.toggleDisplay);
+        FrameInput frame = collectFrame(input, screens->state, frameStep(elapsed), commands);
+        const Outcome outcome = screens->frame(frame, target);
         display->endFrame();
         glfwSwapBuffers(window.get());
         loader->startMusicWhenDecoded();
         best->collect();
-        if (quit) break;
+        if (quit || outcome.quit) break;
     }
 }

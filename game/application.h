@@ -1,27 +1,25 @@
 #pragma once
 // The running game as one object made in main once GLFW has started: it
-// owns GLFW's session, the window, the services the screens reach through
-// their instance() accessors, the start-up loader and the three screens,
-// and takes them down in a fixed order (see ~Application).
+// owns GLFW's session, the window and what its callbacks record, the
+// services (the key table, the sound, the best score, the plate renderer,
+// the font), the start-up loader and the screens, hands each part what it
+// needs, and takes them down in a fixed order (see ~Application).
 
 #include <memory>
 
+#include "game/input.h"
+#include "game/mainloop.h"
+#include "game/padmappings.h"
 #include "orvo3d/service.h"
 
 struct GLFWwindow;
-class Font;
-class Game;
-class GameOver;
-class Input;
-class Menu;
-class PlateRenderer;
-class Sound;
-class WindowEvents;
-class StartupLoader;
-
-class DisplayMode;
-
 class BestScore;
+class DisplayMode;
+class Font;
+class PlateRenderer;
+class ScreenMachine;
+class Sound;
+class StartupLoader;
 
 class Application {
 public:
@@ -38,9 +36,9 @@ public:
     // be had.
     bool openWindow(bool fullscreen);
 
-    // Builds the Game, the Menu and the GameOver screen, in that order, and
-    // starts the music if it is decoded. Loading every shader, texture and
-    // the ship happens here; a failure is logged and thrown
+    // Reads the best score, builds the plate renderer, the font and the
+    // screens, and starts the music if it is decoded. Loading every shader,
+    // texture and the ship happens here; a failure is logged and thrown
     // (Orvo3D::LoggedException, or the JSON library's exception).
     void buildScreens();
 
@@ -56,22 +54,25 @@ private:
         void operator()(GLFWwindow* window) const;
     };
 
+    // Carries out the frame's commands that are no screen's: mute and unmute.
+    void carryOut(const FrameCommands& commands);
+
     // Declared in the reverse of the order they go in (see ~Application).
     GlfwSession glfw;
-    // Goes after the window: a best score on its way to the disk is saved
-    // whatever way the game is left.
+    Input input;
+    Lazy<Sound> sound;
+    // A best score on its way to the disk is saved whatever way the game is
+    // left: it goes after the window.
     std::unique_ptr<BestScore> best;
-    ServiceOwner<Input> input;
-    ServiceOwner<Sound> sound;
     // What the window's callbacks record between frames: the window's user
     // pointer, so it goes after the window.
-    std::unique_ptr<WindowEvents> events;
+    WindowEvents events{input};
     std::unique_ptr<GLFWwindow, WindowDeleter> window;
+    WindowSize size{0, 0};
     std::unique_ptr<DisplayMode> display;
-    ServiceOwner<PlateRenderer> plates;
-    ServiceOwner<Font> font;
+    UnmappedPads pads;
+    std::unique_ptr<PlateRenderer> plates;
+    std::unique_ptr<Font> font;
     std::unique_ptr<StartupLoader> loader;
-    std::unique_ptr<Game> game;
-    std::unique_ptr<Menu> menu;
-    std::unique_ptr<GameOver> gameOver;
+    std::unique_ptr<ScreenMachine> screens;
 };

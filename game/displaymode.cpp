@@ -7,9 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "game/mainloop.h"
 #include "game/presenter.h"
-#include "game/screen.h"
 #include "orvo3d/log.h"
 #include "platform/settings.h"
 
@@ -68,8 +66,7 @@ int monitorAt(const std::vector<MonitorArea>& monitors, int x, int y) {
     return best;
 }
 
-
-DisplayMode::DisplayMode(GLFWwindow* w, bool fullscreen) : window(w) {
+DisplayMode::DisplayMode(GLFWwindow* w, WindowSize windowSize, bool fullscreen) : window(w), size(windowSize) {
     // Fullscreen must not iconify when another window takes the focus: the
     // run pauses on the focus loss, as it does in a window, and stays on
     // the screen under its pause overlay.
@@ -107,15 +104,15 @@ void DisplayMode::leave() {
     if (monitor == nullptr) return;
     // Back to the window's size, centred on the monitor it was fullscreen on.
     const MonitorArea area = areaOf(monitor);
-    glfwSetWindowMonitor(window, nullptr, area.x + (area.width - windowWidth) / 2,
-                         area.y + (area.height - windowHeight) / 2, windowWidth, windowHeight, GLFW_DONT_CARE);
+    glfwSetWindowMonitor(window, nullptr, area.x + (area.width - size.width) / 2,
+                         area.y + (area.height - size.height) / 2, size.width, size.height, GLFW_DONT_CARE);
 }
 
-void DisplayMode::beginFrame(bool toggleRequested) {
+RenderTarget DisplayMode::beginFrame(bool toggleRequested) {
     if (toggleRequested) toggle();
     if (fullscreen() && !presenter) {
         try {
-            presenter = std::make_unique<Presenter>(windowWidth, windowHeight);
+            presenter = std::make_unique<Presenter>(size.width, size.height);
         } catch (const Orvo3D::LoggedException&) {
             // Recorded; the game goes on in its window.
             leave();
@@ -123,7 +120,7 @@ void DisplayMode::beginFrame(bool toggleRequested) {
     } else if (!fullscreen() && presenter) {
         presenter.reset();
     }
-    setScreenFramebuffer(presenter ? presenter->framebuffer() : 0);
+    return {presenter ? presenter->framebuffer() : 0u, size.width, size.height};
 }
 
 void DisplayMode::endFrame() {

@@ -8,6 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "game/mainloop.h"
+#include "game/screen.h"
+
 struct GLFWwindow;
 class Presenter;
 
@@ -25,16 +28,16 @@ int monitorAt(const std::vector<MonitorArea>& monitors, int x, int y);
 
 class DisplayMode {
 public:
-    // The window is open with its context current; a window to start in
-    // fullscreen is still hidden and is shown on its monitor.
-    DisplayMode(GLFWwindow* window, bool fullscreen);
+    // The window, of `size`, is open with its context current; a window to
+    // start in fullscreen is still hidden and is shown on its monitor.
+    DisplayMode(GLFWwindow* window, WindowSize size, bool fullscreen);
     ~DisplayMode();
     DisplayMode(const DisplayMode&) = delete;
     DisplayMode& operator=(const DisplayMode&) = delete;
 
     // Before a frame's screens: makes the switch when the frame asks for
-    // one, and points the screens at the framebuffer they draw into.
-    void beginFrame(bool toggleRequested = false);
+    // one, and gives the picture the screens draw into.
+    RenderTarget beginFrame(bool toggleRequested = false);
     // After them, before the swap: in fullscreen, puts the picture on the
     // screen. In a window it does nothing.
     void endFrame();
@@ -48,5 +51,6 @@ private:
     void leave();
 
     GLFWwindow* window;
+    WindowSize size;
     std::unique_ptr<Presenter> presenter;
 };

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "orvo3d/log.h"
-#include "orvo3d/service.h"
 #include "orvo3d/shader.h"
 
 namespace {
@@ -110,8 +109,6 @@ constexpr GlyphSource kGlyphSources[] = {
 constexpr double kUnit = 7.5;
 
 }  // namespace
-
-Font& Font::instance() { return ServiceOwner<Font>::instance(); }
 
 std::unique_ptr<Font> Font::withGlObjects() {
     auto font = std::make_unique<Font>();
@@ -222,7 +219,7 @@ float Font::layoutText(const char* text, float x, float y, float height, glm::ve
 }
 
 void Font::drawGlyph(const Glyph& glyph, float x, float y, float size, glm::vec3 color) {
-    // A font made without instance() has no GL objects and draws nothing.
+    // A font made without withGlObjects() has no GL objects and draws nothing.
     if (shader == nullptr) return;
     glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
     glBindVertexArray(vao.get());

@@ -25,13 +25,9 @@ struct Glyph {
 
 class Font {
 public:
-    // The font of the living ServiceOwner<Font> (the application's, made
-    // with withGlObjects); the first call builds it and needs a current GL
-    // context.
-    static Font& instance();
-
-    // The table with its buffer, vertex array and shader: what instance()
-    // gives. Throws Orvo3D::LoggedException when a GL object cannot be made.
+    // The table with its buffer, vertex array and shader, as the screens draw
+    // with it; needs a current GL context. Throws Orvo3D::LoggedException
+    // when a GL object cannot be made.
     static std::unique_ptr<Font> withGlObjects();
 
     // Fills the glyph table only; no GL call, and nothing is drawn.

@@ -1,13 +1,10 @@
 #include "game/gameloop.h"
 
-#include "game/bestscore.h"
-#include "game/input.h"
-#include "game/mainloop.h"
 #include "game/pause.h"
 #include "game/ship.h"
 #include "game/stars.h"
-#include "game/stepevents.h"
 #include "game/track.h"
+#include "sim/road.h"
 #include "orvo3d/log.h"
 #include "orvo3d/opengl.h"
 
@@ -30,7 +27,7 @@ bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture) {
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return complete;
 }
 
@@ -42,9 +39,9 @@ RenderContext setUpShadowPass(GLuint shadowFramebuffer) {
     return renderContext(RenderPass::Shadow);
 }
 
-RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
-    glViewport(0, 0, windowWidth, windowHeight);
-    clearScreen(clearColor);
+RenderContext setUpMainPass(const RenderTarget& target, GLuint shadowDepthTexture, glm::vec3 clearColor) {
+    glViewport(0, 0, target.width, target.height);
+    clearScreen(target, clearColor);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, shadowDepthTexture);
     glCullFace(GL_BACK);
@@ -53,66 +50,45 @@ RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor) {
 
 // The game.
 
-Game::Game(BestScore& bestScore) : best(bestScore) {
+Game::Game(PlateRenderer& plates, Font& font, std::int64_t best, StaticModelPreloads* models) {
     stars = std::make_unique<Stars>();
-    pause = std::make_unique<Pause>();
+    pause = std::make_unique<Pause>(font);
 
     if (!createShadowMap(shadowFramebuffer, shadowDepthTexture)) {
         Logger::error("game/gameloop", __LINE__, "Failed to setup framebuffer");
     }
 
-    ship = std::make_unique<ShipView>();
-    player = std::make_unique<Player>(best.value());
-    reset();
+    ship = std::make_unique<ShipView>(font, models);
+    player = std::make_unique<Player>(best);
+    track = std::make_unique<TrackView>(plates);
+    reset(best);
 }
 
 Game::~Game() = default;
 
-void Game::reset() {
-    // Every new track seeds its own generator alike: every run meets the
-    // same road. It is built before the old one goes, so a failure leaves the
-    // game as it was. The update count goes on from the last road's, so the
-    // road's generation keeps its place in its cycle across runs.
-    track = std::make_unique<Track>(kTrackSeed, track ? track->updateCount : 0);
-    player->reset(best.value());
+void Game::reset(std::int64_t best) {
+    // Every new road seeds its own generator alike: every run meets the same
+    // road. The update count goes on from the last road's, so the road's
+    // generation keeps its place in its cycle across runs.
+    road = std::make_unique<Road>(kTrackSeed, road ? road->updateCount : 0);
+    player->reset(best);
     paused = false;
 }
 
-bool Game::update(float dt) {
-    Input& input = Input::instance();
-    input.tick();
-    InputSnapshot snapshot = input.snapshot();
-    const Events events = step(dt, snapshot);
-    input.dropTaken(snapshot);
-    answerEvents(events, *player, best);
-    return !runEnded(events);
-}
+Outcome Game::update(FrameInput& frame) { return answerEvents(step(frame.dt, frame.input)); }
 
-Events Game::step(float dt, InputSnapshot& input) {
-    // Start pauses a run, and resumes a paused one through the pause's
-    // update, so it is not taken here while paused.
-    if (input.takeTap(Action::Back) || input.takeTap(Action::PadBack) ||
-        (!paused && input.takeTap(Action::PadStart))) {
-        paused = true;
-    }
-    if (paused) {
-        if (!pause->update(input)) return {};
-        paused = false;
-        return {{EventKind::Resumed}};
-    }
-    return stepRun(dt, input, *player, *track);
-}
+Events Game::step(float dt, InputSnapshot& input) { return stepGame(dt, input, paused, *player, *road); }
 
-void Game::render() {
+void Game::render(const RenderTarget& target) {
     const RenderContext shadowPass = setUpShadowPass(shadowFramebuffer.get());
-    track->render(shadowPass);
+    track->render(*road, shadowPass);
     ship->render(*player, shadowPass);
 
-    const RenderContext mainPass = setUpMainPass(shadowDepthTexture.get());
+    const RenderContext mainPass = setUpMainPass(target, shadowDepthTexture.get());
     glDisable(GL_DEPTH_TEST);
-    stars->render(1.0f);
+    stars->render(1.0f, target.width);
     glEnable(GL_DEPTH_TEST);
-    track->render(mainPass);
+    track->render(*road, mainPass);
     ship->render(*player, mainPass);
 
     if (paused) {

@@ -8,7 +8,9 @@
 
 #include "game/camera.h"
 #include "game/screen.h"
+#include "game/screenrules.h"
 #include "orvo3d/opengl.h"
+#include "orvo3d/staticmodel.h"
 #include "sim/player.h"
 
 // ---- Render passes ---------------------------------------------------------
@@ -18,7 +20,7 @@ constexpr int kShadowMapSize = 4096;
 
 // Builds the shadow pass's depth-only framebuffer: a float depth texture with
 // nearest filtering, clamped to a border at the farthest depth (so everything
-// outside the map is lit), no colour buffer. Leaves the default framebuffer
+// outside the map is lit), no colour buffer. Leaves the window's framebuffer
 // bound. Returns false when the framebuffer is incomplete.
 bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture);
 
@@ -27,54 +29,54 @@ bool createShadowMap(GlFramebuffer& framebuffer, GlTexture& depthTexture);
 // draw themselves with the context it returns.
 RenderContext setUpShadowPass(GLuint shadowFramebuffer);
 
-// Starts the main pass: the whole window, cleared to clearColor, the depth
+// Starts the main pass: the whole target, cleared to clearColor, the depth
 // map on texture unit 0 for the depthMap samplers, back faces culled. Returns
 // the context to draw the pass with.
-RenderContext setUpMainPass(GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
+RenderContext setUpMainPass(const RenderTarget& target, GLuint shadowDepthTexture, glm::vec3 clearColor = kSkyColor);
 
 // ---- Game ------------------------------------------------------------------
 
-class Track;
+class Font;
+class PlateRenderer;
+class Road;
+class TrackView;
 class ShipView;
 class Stars;
 class Pause;
-class BestScore;
 
-// The running game: track, ship, background, pause overlay and the shadow
-// map shared by everything that casts or receives shadows.
+// The running game: the run's road and ship, and their look (track, ship,
+// background, pause overlay and the shadow map shared by everything that
+// casts or receives shadows).
 class Game {
 public:
-    // The best score is read for each run's HUD and offered each run's score.
-    explicit Game(BestScore& best);
+    // Builds the looks (the plates drawn with `plates`, the texts written
+    // with `font`, the ship taken from `models` when it holds it) and a
+    // first run whose HUD shows `best`. Throws Orvo3D::LoggedException.
+    Game(PlateRenderer& plates, Font& font, std::int64_t best, StaticModelPreloads* models = nullptr);
     ~Game();
     Game(const Game&) = delete;
     Game& operator=(const Game&) = delete;
 
-    // Starts a new run on the same road: reseed, new track, player reset. A
-    // track that fails to build throws and leaves the game as it was.
-    void reset();
-    // One step as the screen runs it: the key table's snapshot goes to step,
-    // the taps it took are dropped, and its events become sounds and the
-    // best-score save. False when the run has ended.
-    bool update(float dt);
-    // One step of the game with this step's input: a Back, PadBack or
-    // PadStart tap pauses, a Jump or PadStart tap leaves the pause, otherwise
-    // the run goes on. Plays
-    // nothing and stores nothing: it tells what happened.
+    // Starts a new run on the same road: a new road whose update count goes
+    // on from the last one's, the player reset with `best`, unpaused.
+    void reset(std::int64_t best);
+    // The playing screen's rules on this frame: a step (stepGame) with the
+    // frame's snapshot, answered by answerEvents.
+    Outcome update(FrameInput& frame);
+    // One step of the game with this step's input (stepGame): plays nothing
+    // and stores nothing; it tells what happened.
     Events step(float dt, InputSnapshot& input);
-    // Shadow pass into the depth map, then the main pass to the window.
-    void render();
+    // Shadow pass into the depth map, then the main pass into the target.
+    void render(const RenderTarget& target);
     std::int64_t score() const;
 
-    std::unique_ptr<Track> track;
+    std::unique_ptr<Road> road;
     std::unique_ptr<Player> player;
+    std::unique_ptr<TrackView> track;
     std::unique_ptr<ShipView> ship;
     std::unique_ptr<Stars> stars;
     std::unique_ptr<Pause> pause;
     bool paused = false;
     GlFramebuffer shadowFramebuffer;
     GlTexture shadowDepthTexture;
-
-private:
-    BestScore& best;
 };

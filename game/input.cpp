@@ -9,7 +9,6 @@
 
 #include "game/padmappings.h"
 #include "orvo3d/log.h"
-#include "orvo3d/service.h"
 
 namespace {
 
@@ -55,8 +54,6 @@ bool stickDirection(bool wasHeld, float travel) {
 }
 
 }  // namespace
-
-Input& Input::instance() { return ServiceOwner<Input>::instance(); }
 
 bool Input::isHeld(Action a) const { return held[index(a)]; }
 
@@ -303,8 +300,7 @@ GamepadState readGamepads() {
     return merged;
 }
 
-void pollGamepads(double time) {
-    reportUnmappedPads();
-    Input& input = Input::instance();
+void pollGamepads(Input& input, UnmappedPads& pads, double time) {
+    reportUnmappedPads(pads);
     input.applyGamepad(input.focused ? readGamepads() : GamepadState{}, time);
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "game/screenrules.h"
 #include "sim/input.h"
 
 struct GLFWwindow;
@@ -20,9 +21,6 @@ struct GamepadState {
 
 class Input {
 public:
-    // The table of the living ServiceOwner<Input> (the application's).
-    static Input& instance();
-
     bool isHeld(Action a) const;
     // a is held and pressed after b (or b is up): the later key wins.
     bool isHeldOver(Action a, Action b) const;
@@ -89,16 +87,6 @@ public:
     bool interrupted = false;
 };
 
-// What the player asked of the frame loop between two frames that is no
-// action of the key table.
-struct FrameCommands {
-    // F11 or Alt+Enter: switch between the window and fullscreen (presses
-    // within one frame ask for one switch).
-    bool toggleDisplay = false;
-    // M presses: each one mutes or unmutes.
-    int muteToggles = 0;
-};
-
 // What the window's callbacks record between two frames: keys and the focus
 // into the input table, commands for the frame loop, which carries them out.
 // The loop owns it and gives it to the window as its user pointer; the
@@ -139,10 +127,12 @@ int actionForKey(int key);
 // value farthest from rest.
 GamepadState readGamepads();
 
+class UnmappedPads;
+
 // Feeds the pads to the table, or nothing while the window is unfocused,
 // so a pad cannot play a game the player has switched away from. Names in
 // the log each joystick GLFW has no mapping for, once per connection.
-void pollGamepads(double time);
+void pollGamepads(Input& input, UnmappedPads& pads, double time);
 
 // The stick's travel past which it steers or moves the selection, and the
 // travel it must come back under to let go.

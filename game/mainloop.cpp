@@ -9,12 +9,10 @@
 #include <stb_image.h>
 
 #include "game/input.h"
+#include "game/padmappings.h"
 #include "orvo3d/log.h"
 #include "orvo3d/storage.h"
 #include "platform/timing.h"
-
-int windowWidth = 1280;
-int windowHeight = 720;
 
 WindowSize chooseWindowSize(int monitorWidth, int monitorHeight) {
     if (monitorWidth >= 1920 && monitorHeight > 1080) return {1920, 1080};
@@ -37,20 +35,18 @@ void setContextHints() {
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
 }
 
-GLFWwindow* openGameWindow(WindowSize size, bool fullscreen) {
+GLFWwindow* openGameWindow(WindowSize& size, bool fullscreen) {
     setContextHints();
     GLFWmonitor* monitor = glfwGetPrimaryMonitor();
     const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
     if (size.width <= 0 || size.height <= 0) {
         size = mode != nullptr ? chooseWindowSize(mode->width, mode->height) : chooseWindowSize(0, 0);
     }
-    windowWidth = size.width;
-    windowHeight = size.height;
 
     // Made hidden, placed and given its icon, then shown: the player never
     // sees it anywhere but centred.
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-    GLFWwindow* window = glfwCreateWindow(windowWidth, windowHeight, "Vimbrot", nullptr, nullptr);
+    GLFWwindow* window = glfwCreateWindow(size.width, size.height, "Vimbrot", nullptr, nullptr);
     glfwWindowHint(GLFW_VISIBLE, GLFW_TRUE);
     if (window == nullptr) return nullptr;
     if (mode != nullptr) {
@@ -62,11 +58,11 @@ GLFWwindow* openGameWindow(WindowSize size, bool fullscreen) {
     setWindowIcon(window);
     if (!fullscreen) glfwShowWindow(window);
     glfwMakeContextCurrent(window);
-    setInitialGlState(windowWidth, windowHeight);
+    setInitialGlState(size.width, size.height);
     return window;
 }
 
-double waitForFrame(GLFWwindow* window, double frameStart, bool& quit) {
+double waitForFrame(GLFWwindow* window, double frameStart, bool& quit, Input& input, UnmappedPads& pads) {
     // 1/60 s plus the single-precision 1 ms widened to double: a frame period
     // of about 17.7 ms.
     constexpr double kFrame = 1.0 / 60.0;
@@ -80,7 +76,7 @@ double waitForFrame(GLFWwindow* window, double frameStart, bool& quit) {
         elapsed = now - frameStart;
         if (!(elapsed - kMargin < kFrame)) {
             // The pads are read once a frame, right before its update.
-            pollGamepads(now);
+            pollGamepads(input, pads, now);
             return elapsed;
         }
     }

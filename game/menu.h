@@ -4,23 +4,28 @@
 #include <cstdint>
 #include <memory>
 
-class BestScore;
+#include "game/screen.h"
+#include "game/screenrules.h"
+
+class Font;
 class Stars;
 
 class Menu {
 public:
-    // Shows the best score it is given.
-    explicit Menu(const BestScore& best);
+    // Writes with `font`.
+    explicit Menu(Font& font);
     ~Menu();
     Menu(const Menu&) = delete;
     Menu& operator=(const Menu&) = delete;
-    // 0 stay, 1 START chosen, 2 EXIT chosen (or Back).
-    int update();
-    void render();
+
+    // The menu's rules (updateMenu) on this frame's input.
+    Outcome update(FrameInput& frame);
+    // The screen, with the best score it is given.
+    void render(const RenderTarget& target, std::int64_t best);
 
     std::int32_t selection = 0;  // 0 START, 1 EXIT; kept between visits
     std::unique_ptr<Stars> stars;
 
 private:
-    const BestScore& best;
+    Font& font;
 };

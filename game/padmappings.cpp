@@ -110,8 +110,7 @@ void UnmappedPads::check(int slot, const JoystickSlot& seen) {
                   seen.name.c_str(), seen.guid.c_str(), file.empty() ? kFileName : file.c_str());
 }
 
-void reportUnmappedPads() {
-    static UnmappedPads pads;
+void reportUnmappedPads(UnmappedPads& pads) {
     for (int jid = GLFW_JOYSTICK_1; jid <= GLFW_JOYSTICK_LAST; ++jid) {
         JoystickSlot seen;
         seen.present = glfwJoystickPresent(jid) == GLFW_TRUE;

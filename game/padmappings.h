@@ -47,5 +47,6 @@ public:
     std::array<bool, 16> reported{};
 };
 
-// Reads GLFW's joystick slots and reports the unmapped ones; once a frame.
-void reportUnmappedPads();
+// Reads GLFW's joystick slots and reports the unmapped ones not yet
+// reported to `pads`; once a frame.
+void reportUnmappedPads(UnmappedPads& pads);

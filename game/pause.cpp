@@ -13,19 +13,12 @@ constexpr const char* kModule = "game/pause";
 
 }  // namespace
 
-Pause::Pause() {
+Pause::Pause(Font& textFont) : font(textFont) {
     vbo = makeVertexBuffer(kScreenQuad, sizeof(kScreenQuad), "pause", kModule, __LINE__);
     vao = makeVertexArray("pause", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/pause.vert", "shaders/pause.frag");
     bindAttribute(shader->program.get(), "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
-}
-
-bool Pause::update(InputSnapshot& input) {
-    // Both taps are taken, so that neither is left over to pause again.
-    const bool jump = input.takeTap(Action::Jump);
-    const bool start = input.takeTap(Action::PadStart);
-    return jump || start;
 }
 
 void Pause::render() {
@@ -34,7 +27,6 @@ void Pause::render() {
     glUseProgram(shader->program.get());
     glDrawArrays(GL_TRIANGLES, 0, 6);
 
-    Font& font = Font::instance();
     font.drawCentered("Paused", 960.0f, 500.0f, 224.0f, kTitleColor);
     font.drawCentered("RESUME", 960.0f, 260.0f, 80.0f, kSelectedColor);
     checkGLError(kModule, __LINE__);

@@ -7,10 +7,7 @@
 
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
-#include "orvo3d/service.h"
 #include "orvo3d/shader.h"
-
-PlateRenderer& PlateRenderer::instance() { return ServiceOwner<PlateRenderer>::instance(); }
 
 namespace {
 
@@ -77,10 +74,10 @@ std::array<float, kCubeVertices * kFloatsPerVertex> buildCube() {
     return data;
 }
 
-GlTexture makeTexture(const char* path) {
+GlTexture makeTexture(const char* path, ImagePreloads* preloads) {
     GlTexture texture = createGlObject<GlTextureKind>();
     glBindTexture(GL_TEXTURE_2D, texture.get());
-    const DecodedImage image = loadImage(path);
+    const DecodedImage image = loadImage(path, preloads);
     // An image that failed to decode gets the engine's grey placeholder.
     uploadRgbTexture(image.pixels.get(), image.width, image.height);
     return texture;
@@ -96,7 +93,7 @@ void uploadVec3(Shader* shader, const char* name, std::uint32_t key, const glm::
 
 }  // namespace
 
-PlateRenderer::PlateRenderer() {
+PlateRenderer::PlateRenderer(ImagePreloads* preloads) {
     {
         const auto cube = buildCube();
         vbo = makeVertexBuffer(cube.data(), sizeof(cube), "plate", kModule, __LINE__);
@@ -110,10 +107,10 @@ PlateRenderer::PlateRenderer() {
     bindAttribute(program, "inTexture", 2, GL_FLOAT, GL_FALSE, kStride, 6 * sizeof(float), kModule, __LINE__);
     checkGLError(kModule, __LINE__);
 
-    metalTexture = makeTexture("data/metal.jpg");
-    metalNormalTexture = makeTexture("data/metal-normal.jpg");
-    buildingTexture = makeTexture("data/building.jpg");
-    buildingNormalTexture = makeTexture("data/building-normal.jpg");
+    metalTexture = makeTexture("data/metal.jpg", preloads);
+    metalNormalTexture = makeTexture("data/metal-normal.jpg", preloads);
+    buildingTexture = makeTexture("data/building.jpg", preloads);
+    buildingNormalTexture = makeTexture("data/building-normal.jpg", preloads);
     checkGLError(kModule, __LINE__);
 }
 
@@ -173,7 +170,7 @@ void PlateRenderer::draw(glm::vec3 position, glm::vec3 size, glm::vec3 color, in
     checkGLError(kModule, __LINE__);
 }
 
-void renderPlate(const Plate& plate, float distance, const RenderContext& context) {
+void renderPlate(PlateRenderer& renderer, const Plate& plate, float distance, const RenderContext& context) {
     int kind = 0;
     glm::vec3 color(0.6f, 0.6f, 0.6f);
     if (!plate.isFloor && plate.isPillar) {
@@ -184,5 +181,5 @@ void renderPlate(const Plate& plate, float distance, const RenderContext& contex
         color = glm::vec3(0.472f, 0.672f, 0.728f);
     }
     const glm::vec3 position(plate.position.x, plate.position.y, plate.position.z - distance);
-    PlateRenderer::instance().draw(position, plate.size, color, kind, distance, context);
+    renderer.draw(position, plate.size, color, kind, distance, context);
 }

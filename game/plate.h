@@ -7,17 +7,18 @@
 #include <glm/glm.hpp>
 
 #include "game/camera.h"
+#include "orvo3d/image.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/shader.h"
 #include "sim/plate.h"
 
 // A unit cube, the lit and the depth-only plate programs and the four plate
-// textures. Built by the first Track right before its first plate and kept
-// by its owner (the application's ServiceOwner<PlateRenderer>).
+// textures, shared by every plate drawn. The application owns it.
 class PlateRenderer {
 public:
-    // Throws Orvo3D::LoggedException when a buffer or a program cannot be made.
-    PlateRenderer();
+    // The textures are taken from `preloads` where it holds them. Throws
+    // Orvo3D::LoggedException when a buffer or a program cannot be made.
+    explicit PlateRenderer(ImagePreloads* preloads = nullptr);
     ~PlateRenderer();
     PlateRenderer(const PlateRenderer&) = delete;
     PlateRenderer& operator=(const PlateRenderer&) = delete;
@@ -35,12 +36,7 @@ public:
     GlTexture metalNormalTexture;
     GlTexture buildingTexture;
     GlTexture buildingNormalTexture;
-
-    // The renderer of the living ServiceOwner<PlateRenderer>, built on the
-    // first call (by the first Track).
-    static PlateRenderer& instance();
 };
 
-// Draws the plate relative to the player's distance, in either pass, with
-// PlateRenderer::instance().
-void renderPlate(const Plate& plate, float distance, const RenderContext& context);
+// Draws the plate relative to the player's distance, in either pass.
+void renderPlate(PlateRenderer& renderer, const Plate& plate, float distance, const RenderContext& context);

@@ -129,7 +129,7 @@ Presenter::Presenter(int w, int h) : width(w), height(h) {
     glBindFramebuffer(GL_FRAMEBUFFER, resolvedFramebuffer.get());
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, resolved.get(), 0);
     const bool resolvedComplete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (!targetComplete || !resolvedComplete) fail(__LINE__, "incomplete framebuffer");
 
     vbo = makeVertexBuffer(kScreenQuad, sizeof(kScreenQuad), "presenter", kModule, __LINE__);
@@ -178,5 +178,5 @@ void Presenter::present(GLuint destination, int screenWidth, int screenHeight) {
     checkGLError(kModule, __LINE__);
 
     // The next frame's screens draw into the target again.
-    glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer());
+    glBindFramebuffer(GL_FRAMEBUFFER, target.get());
 }

@@ -1,6 +1,7 @@
 #pragma once
-// What every screen shares: the sky colour a screen starts from, the title
-// and selection colours of its texts, and the screen-filling rectangle.
+// What every screen shares: the picture it draws into, the sky colour a
+// screen starts from, the title and selection colours of its texts, and the
+// screen-filling rectangle.
 
 #include <glm/glm.hpp>
 
@@ -20,11 +21,15 @@ inline constexpr float kScreenQuad[6][6] = {
     {1, -1, 0, 1, 0, 0}, {1, 1, 0, 1, 1, 0},   {-1, -1, 0, 0, 0, 0},
 };
 
-// The framebuffer every screen draws into: the window's own (0), or in
-// fullscreen the offscreen target the picture is scaled from.
-unsigned int screenFramebuffer();
-void setScreenFramebuffer(unsigned int framebuffer);
+// The picture a frame is drawn into: the window's own framebuffer (0), or
+// in fullscreen the offscreen target the picture is scaled from; either way
+// of the window's size in pixels.
+struct RenderTarget {
+    unsigned int framebuffer = 0;
+    int width = 1280;
+    int height = 720;
+};
 
-// Starts a screen: the screens' framebuffer bound, its colour cleared to
+// Starts a screen: the target's framebuffer bound, its colour cleared to
 // `color` and its depth cleared.
-void clearScreen(glm::vec3 color = kSkyColor);
+void clearScreen(const RenderTarget& target, glm::vec3 color = kSkyColor);

@@ -19,9 +19,11 @@ constexpr const char* kModule = "game/player";
 
 }  // namespace
 
-ShipView::ShipView() : ShipView(std::make_unique<StaticModel>("data/ship")) {}
+ShipView::ShipView(Font& textFont, StaticModelPreloads* preloads)
+    : ShipView(textFont, std::make_unique<StaticModel>("data/ship", preloads)) {}
 
-ShipView::ShipView(std::unique_ptr<StaticModel> shipModel) : model(std::move(shipModel)) {}
+ShipView::ShipView(Font& textFont, std::unique_ptr<StaticModel> shipModel)
+    : model(std::move(shipModel)), font(textFont) {}
 
 ShipView::~ShipView() = default;
 
@@ -68,10 +70,10 @@ void ShipView::render(const Player& player, const RenderContext& context) const 
         char text[32];
         const std::int64_t current = player.score();
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(current));
-        Font::instance().drawRightAligned(text, 1910.0f, 760.0f, 80.0f, kTitleColor);
+        font.drawRightAligned(text, 1910.0f, 760.0f, 80.0f, kTitleColor);
         std::snprintf(text, sizeof text, "%lld", static_cast<long long>(std::max(player.best, current)));
         const float brightness = player.best > current ? 0.6f : 1.75f;
-        Font::instance().drawRightAligned(text, 1910.0f, 700.0f, 40.0f, kTitleColor * brightness);
+        font.drawRightAligned(text, 1910.0f, 700.0f, 40.0f, kTitleColor * brightness);
     }
     checkGLError(kModule, __LINE__);
 }

@@ -6,13 +6,17 @@
 
 #include "game/camera.h"
 
+#include "orvo3d/staticmodel.h"
+
+class Font;
 class Player;
-class StaticModel;
 
 class ShipView {
 public:
-    ShipView();  // loads the ship model "data/ship"
-    explicit ShipView(std::unique_ptr<StaticModel> shipModel);
+    // Loads the ship model "data/ship" (from `preloads` when it holds it);
+    // the score texts are written with `font`.
+    ShipView(Font& font, StaticModelPreloads* preloads = nullptr);
+    ShipView(Font& font, std::unique_ptr<StaticModel> shipModel);
     ~ShipView();
     ShipView(const ShipView&) = delete;
     ShipView& operator=(const ShipView&) = delete;
@@ -21,4 +25,7 @@ public:
     void render(const Player& player, const RenderContext& context) const;
 
     std::unique_ptr<StaticModel> model;
+
+private:
+    Font& font;
 };

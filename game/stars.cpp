@@ -1,6 +1,5 @@
 #include "game/stars.h"
 
-#include "game/mainloop.h"
 #include "game/screen.h"
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
@@ -23,13 +22,13 @@ Stars::Stars() {
     checkGLError(kModule, __LINE__);
 }
 
-void Stars::render(float distance) {
+void Stars::render(float distance, int width) {
     glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
     glBindVertexArray(vao.get());
     glUseProgram(shader->program.get());
     glUniform1f(shader->uniformLocation(UNIFORM("distance")), distance);
     // About one dense-layer cell per pixel across the window.
-    glUniform1i(shader->uniformLocation(UNIFORM("stars")), windowWidth);
+    glUniform1i(shader->uniformLocation(UNIFORM("stars")), width);
     glDrawArrays(GL_TRIANGLES, 0, 6);
     checkGLError(kModule, __LINE__);
 }

@@ -16,9 +16,10 @@ public:
     Stars(const Stars&) = delete;
     Stars& operator=(const Stars&) = delete;
 
-    // distance is a colour weight: 1 gives white stars, 0 red ones. The
-    // caller switches the depth test off around the call.
-    void render(float distance);
+    // distance is a colour weight: 1 gives white stars, 0 red ones; about
+    // one dense-layer cell per pixel across `width`, the picture's width.
+    // The caller switches the depth test off around the call.
+    void render(float distance, int width);
 
     GlBuffer vbo;
     GlVertexArray vao;

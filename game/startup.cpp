@@ -8,14 +8,14 @@ constexpr const char* kMusic = "data/music.mp3";
 
 }  // namespace
 
-StartupLoader::StartupLoader() {
+StartupLoader::StartupLoader(Lazy<Sound>& soundService) : sound(soundService) {
     // Before the sound engine starts on its worker.
     SessionBus::forbidLaunching();
     for (const char* path : {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg", "data/building-normal.jpg"}) {
-        preloadImage(images, path);
+        preloadImage(imageTable, path);
     }
-    preloadStaticModel(models, "data/ship");
-    music = std::make_unique<Preloaded<std::unique_ptr<SoundClip>>>([] { return Sound::instance().decode(kMusic); });
+    preloadStaticModel(modelTable, "data/ship");
+    music = std::make_unique<Preloaded<std::unique_ptr<SoundClip>>>([this] { return sound.get().decode(kMusic); });
 }
 
 StartupLoader::~StartupLoader() {
@@ -30,10 +30,10 @@ bool StartupLoader::startMusicWhenDecoded() {
         if (!music->ready()) return false;
         // Its records (an engine that would not start, a clip that would not
         // decode) are written here, where the music starts.
-        Sound::instance().adopt(kMusic, music->take());
+        sound.get().adopt(kMusic, music->take());
         music.reset();
     }
-    Sound::instance().playMusic(kMusic);
+    sound.get().playMusic(kMusic);
     musicStarted = true;
     return true;
 }

@@ -16,9 +16,9 @@
 class StartupLoader {
 public:
     // Starts the workers; make it once a display is open, so that a machine
-    // with none decodes nothing. The images and the model are registered
-    // for their loaders while the loader lives.
-    StartupLoader();
+    // with none decodes nothing. The music is decoded with `sound`, whose
+    // engine starts on the worker if nothing has started it yet.
+    explicit StartupLoader(Lazy<Sound>& sound);
     // Waits for the workers and drops what nobody took, so no worker
     // outlives the decision to leave, whichever way it is left.
     ~StartupLoader();
@@ -31,13 +31,16 @@ public:
     // few frames after the menu appears. Returns true once the music is on.
     bool startMusicWhenDecoded();
 
+    // The road's textures and the ship, for their loaders to take.
+    ImagePreloads* images() { return &imageTable; }
+    StaticModelPreloads* models() { return &modelTable; }
+
 private:
-    // The tables go last (after their registrations), each waiting for its
-    // workers; the music's worker is waited for first.
-    ImagePreloads images;
-    StaticModelPreloads models;
-    Registration<ImagePreloads> imagesRegistered{images};
-    Registration<StaticModelPreloads> modelsRegistered{models};
+    Lazy<Sound>& sound;
+    // The tables go last, each waiting for its workers; the music's worker
+    // is waited for first.
+    ImagePreloads imageTable;
+    StaticModelPreloads modelTable;
     // The sound engine starts on the worker too: the music can only be
     // decoded into the format of an opened mixer.
     std::unique_ptr<Preloaded<std::unique_ptr<SoundClip>>> music;

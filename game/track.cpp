@@ -17,18 +17,15 @@ constexpr float kSheet[6][6] = {
 
 }  // namespace
 
-Track::Track(std::uint32_t seed, std::uint32_t updates) : Road(seed, updates) {
+TrackView::TrackView(PlateRenderer& plateRenderer) : plates(plateRenderer) {
     vbo = makeVertexBuffer(kSheet, sizeof(kSheet), "track", kModule, __LINE__);
     vao = makeVertexArray("track", kModule, __LINE__);
     shader = std::make_unique<Shader>("shaders/track.vert", "shaders/track.frag");
     bindAttribute(shader->program.get(), "inPosition", 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), 0, kModule, __LINE__);
     checkGLError(kModule, __LINE__);
-
-    // The plates' shared renderer comes into being with the first road.
-    PlateRenderer::instance();
 }
 
-void Track::render(const RenderContext& context) {
+void TrackView::render(const Road& road, const RenderContext& context) {
     glBindBuffer(GL_ARRAY_BUFFER, vbo.get());
     glBindVertexArray(vao.get());
     glUseProgram(shader->program.get());
@@ -44,11 +41,11 @@ void Track::render(const RenderContext& context) {
     const glm::mat4 model(glm::vec4(20.0f, 0.0f, 0.0f, 0.0f), glm::vec4(0.0f, 1.0f, 0.0f, 0.0f),
                           glm::vec4(0.0f, 0.0f, 70.0f, 0.0f), glm::vec4(0.0f, -2.0f, -30.0f, 1.0f));
     glUniformMatrix4fv(shader->uniformLocation(UNIFORM("model")), 1, GL_FALSE, &model[0][0]);
-    glUniform1f(shader->uniformLocation(UNIFORM("distance")), distance);
+    glUniform1f(shader->uniformLocation(UNIFORM("distance")), road.distance);
     glDrawArrays(GL_TRIANGLES, 0, 6);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
 
-    for (const auto& plate : plates) renderPlate(*plate, distance, context);
+    for (const auto& plate : road.plates) renderPlate(plates, *plate, road.distance, context);
     checkGLError(kModule, __LINE__);
 }

@@ -1,8 +1,7 @@
 #pragma once
-// The endless road as the player sees it: the road of the run and the
-// translucent nebula sheet drawn under it.
+// The look of the endless road: the translucent nebula sheet drawn under it
+// and its plates. Built once; it draws whatever road it is given.
 
-#include <cstdint>
 #include <memory>
 
 #include "game/camera.h"
@@ -10,19 +9,23 @@
 #include "orvo3d/shader.h"
 #include "sim/road.h"
 
-class Track : public Road {
-public:
-    // Builds the sheet and its program and the shared plate renderer if there
-    // is none yet; the road is laid from the seed. Throws
-    // Orvo3D::LoggedException.
-    explicit Track(std::uint32_t seed = kTrackSeed, std::uint32_t updates = 0);
-    Track(const Track&) = delete;
-    Track& operator=(const Track&) = delete;
+class PlateRenderer;
 
-    // Either pass: the nebula sheet, then every plate.
-    void render(const RenderContext& context);
+class TrackView {
+public:
+    // Builds the sheet and its program; the plates are drawn with `plates`.
+    // Throws Orvo3D::LoggedException.
+    explicit TrackView(PlateRenderer& plates);
+    TrackView(const TrackView&) = delete;
+    TrackView& operator=(const TrackView&) = delete;
+
+    // Either pass: the nebula sheet, then every plate of the road.
+    void render(const Road& road, const RenderContext& context);
 
     GlBuffer vbo;
     GlVertexArray vao;
     std::unique_ptr<Shader> shader;
+
+private:
+    PlateRenderer& plates;
 };

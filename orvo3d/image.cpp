@@ -6,7 +6,6 @@
 
 #include "orvo3d/log.h"
 #include "orvo3d/preload.h"
-#include "orvo3d/service.h"
 #include "orvo3d/storage.h"
 
 namespace {
@@ -35,8 +34,7 @@ DecodedImage decodeNamed(const char* path) {
 
 void preloadImage(ImagePreloads& preloads, const char* path) { preloads.start(path, decodeNamed); }
 
-DecodedImage loadImage(const char* path) {
-    ImagePreloads* preloads = Registration<ImagePreloads>::find();
+DecodedImage loadImage(const char* path, ImagePreloads* preloads) {
     return preloads != nullptr ? preloads->takeOrLoad(path, decodeNamed) : decodeNamed(path);
 }
 

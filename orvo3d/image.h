@@ -13,18 +13,17 @@ struct DecodedImage {
     int height = 0;
 };
 
+// Images decoded on workers ahead of their loads, by path (preloadImage);
+// the table waits for its workers when it goes.
+using ImagePreloads = PreloadTable<DecodedImage>;
+
 // The decoded image, width * height * 3 bytes freed with it, or null pixels
-// after logging "Failed to load texture".
-DecodedImage loadImage(const char* path);
+// after logging "Failed to load texture". When `preloads` holds the path,
+// its decoded pixels are taken (waiting for them if need be) and the
+// decoder's records written here, as if it had decoded them itself.
+DecodedImage loadImage(const char* path, ImagePreloads* preloads = nullptr);
 // The same from encoded bytes in memory, which stay the caller's.
 DecodedImage loadImageFromMemory(const unsigned char* data, int size);
-
-// Images decoded on workers ahead of their loads, by path. While a table is
-// registered (Registration<ImagePreloads>), the first loadImage of a path it
-// holds takes the decoded pixels (waiting for them if need be) and writes
-// the decoder's records at that point, as if it had decoded them itself.
-// The table waits for its workers when it goes.
-using ImagePreloads = PreloadTable<DecodedImage>;
 
 // Starts decoding the named image into the table on a worker thread now.
 void preloadImage(ImagePreloads& preloads, const char* path);

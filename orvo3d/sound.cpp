@@ -10,7 +10,6 @@
 
 #include "orvo3d/hash.h"
 #include "orvo3d/log.h"
-#include "orvo3d/service.h"
 #include "platform/resources.h"
 
 namespace {
@@ -46,7 +45,6 @@ void fadeForMute(int, void* stream, int length, void*) {
 
 void SoundClip::ChunkDeleter::operator()(Mix_Chunk* chunk) const { Mix_FreeChunk(chunk); }
 
-Sound& Sound::instance() { return ServiceOwner<Sound>::instance(); }
 
 Sound::Sound() {
     // Only the audio part of SDL is started; the window belongs to GLFW.

@@ -43,12 +43,8 @@ public:
     // at once to the ear, without the click of a cut.
     static constexpr int kMuteRampFrames = 120;
 
-    // The Sound of the living ServiceOwner<Sound> (the application's); the
-    // first call starts the engine.
-    static Sound& instance();
-
     // Starts the engine (or records why it cannot); only the engine's
-    // absence tells. Made by a ServiceOwner, one at a time.
+    // absence tells. One at a time: the application's (a Lazy<Sound>).
     Sound();
     // Stops every voice, frees the sounds and closes the engine.
     ~Sound();

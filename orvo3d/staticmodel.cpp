@@ -10,7 +10,6 @@
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
 #include "orvo3d/preload.h"
-#include "orvo3d/service.h"
 
 namespace {
 
@@ -178,8 +177,7 @@ StaticModelData loadStaticModelData(const char* name) {
 
 namespace {
 
-StaticModelData takeOrLoad(const char* name) {
-    StaticModelPreloads* preloads = Registration<StaticModelPreloads>::find();
+StaticModelData takeOrLoad(const char* name, StaticModelPreloads* preloads) {
     return preloads != nullptr ? preloads->takeOrLoad(name, loadStaticModelData) : loadStaticModelData(name);
 }
 
@@ -189,7 +187,7 @@ void preloadStaticModel(StaticModelPreloads& preloads, const char* name) {
     preloads.start(name, loadStaticModelData);
 }
 
-StaticModel::StaticModel(const char* name) : StaticModel(takeOrLoad(name)) {}
+StaticModel::StaticModel(const char* name, StaticModelPreloads* preloads) : StaticModel(takeOrLoad(name, preloads)) {}
 
 StaticModel::StaticModel(StaticModelData data) : parts(std::move(data.parts)) {
     uploadTextures(data.images);

@@ -54,11 +54,10 @@ struct StaticModelData {
 // library's exceptions pass through.
 StaticModelData loadStaticModelData(const char* name);
 
-// Models loaded on workers ahead of their StaticModel, by name. While a
-// table is registered (Registration<StaticModelPreloads>), the first
-// StaticModel of a name it holds takes the result (waiting for it if need
-// be), and the loader's records are written there, as if made there. The
-// table waits for its workers when it goes.
+// Models loaded on workers ahead of their StaticModel, by name. A
+// StaticModel given a table that holds its name takes the result (waiting
+// for it if need be), and the loader's records are written there, as if
+// made there. The table waits for its workers when it goes.
 using StaticModelPreloads = PreloadTable<StaticModelData>;
 
 // Starts loadStaticModelData for the name into the table on a worker now.
@@ -66,11 +65,11 @@ void preloadStaticModel(StaticModelPreloads& preloads, const char* name);
 
 class StaticModel {
 public:
-    // name without extension, such as "data/ship"; takes a preloaded model
-    // of that name when there is one. Needs the GL context.
+    // name without extension, such as "data/ship"; takes the model of that
+    // name from `preloads` when it holds one. Needs the GL context.
     // Throws Orvo3D::LoggedException when the vertex buffer or array cannot
     // be made; the JSON library's and Shader's exceptions pass through.
-    explicit StaticModel(const char* name);
+    explicit StaticModel(const char* name, StaticModelPreloads* preloads = nullptr);
     // Uploads a model made by loadStaticModelData: textures, vertex buffer,
     // vertex array, shaders. Needs the GL context; throws as above.
     explicit StaticModel(StaticModelData data);
