@@ -17,8 +17,6 @@ GlContext::GlContext(int w, int h) : width(w), height(h), font(&Font::withGlObje
     window = glfwCreateWindow(width, height, "Vimbrot test", nullptr, nullptr);
     if (window == nullptr) return;
     glfwMakeContextCurrent(window);
-    windowWidth = width;
-    windowHeight = height;
     setInitialGlState(width, height);
 }
 

@@ -7,6 +7,7 @@
 
 #include <glm/glm.hpp>
 
+#include "game/screen.h"
 #include "orvo3d/opengl.h"
 #include "orvo3d/service.h"
 
@@ -16,7 +17,7 @@ class PlateRenderer;
 
 class GlContext {
 public:
-    GlContext(int width, int height);  // sets windowWidth/windowHeight too
+    GlContext(int width, int height);
     ~GlContext();
     GlContext(const GlContext&) = delete;
     GlContext& operator=(const GlContext&) = delete;
@@ -31,9 +32,12 @@ public:
 
     void swap();
 
+    // The window's own framebuffer, as the screens draw into it.
+    RenderTarget target() const { return {0, width, height}; }
+
     GLFWwindow* window = nullptr;
     int width;
     int height;
-    ServiceOwner<Font> font;
-    ServiceOwner<PlateRenderer> plates;
+    Lazy<Font> font;
+    Lazy<PlateRenderer> plates;
 };

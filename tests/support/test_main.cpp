@@ -5,10 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "game/input.h"
-#include "orvo3d/service.h"
-#include "orvo3d/sound.h"
 #include "support/sandbox.h"
+#include "support/services.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
@@ -20,14 +18,8 @@ int main(int argc, char** argv) {
     {
         // The services without GL, as the application owns them; each
         // GlContext owns the GL ones. Gone before the sandbox is.
-        ServiceOwner<Input> input;
-        auto sound = std::make_unique<ServiceOwner<Sound>>();
+        TestServices services;
         result = RUN_ALL_TESTS();
-        // The effect probe's disk driver sleeps minutes between buffers, and
-        // closing the device waits for that sleep to end: a process that
-        // used it leaves its Sound, still registered, to the process exit.
-        const char* delay = std::getenv("SDL_DISKAUDIODELAY");
-        if (delay != nullptr && std::atol(delay) > 1000 && sound->made() != nullptr) (void)sound.release();
     }
     leaveSandbox();
     return result;

@@ -6,11 +6,9 @@
 
 #include <memory>
 
-#include "game/input.h"
-#include "orvo3d/service.h"
-#include "orvo3d/sound.h"
 #include "platform/xinput_win.h"
 #include "support/sandbox.h"
+#include "support/services.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
@@ -23,14 +21,8 @@ int main(int argc, char** argv) {
     {
         // The services without GL, as the application owns them; gone
         // before the sandbox is.
-        ServiceOwner<Input> input;
-        auto sound = std::make_unique<ServiceOwner<Sound>>();
+        TestServices services;
         result = RUN_ALL_TESTS();
-        // The effect probe's disk driver sleeps minutes between buffers and
-        // closing the device would wait for it: such a process leaves its
-        // Sound to the process exit.
-        const char* delay = getenv("SDL_DISKAUDIODELAY");
-        if (delay != nullptr && atol(delay) > 1000 && sound->made() != nullptr) (void)sound.release();
     }
     leaveSandbox();
     return result;

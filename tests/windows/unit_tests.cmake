@@ -18,7 +18,8 @@ set(tests_dir ${PROJECT_SOURCE_DIR}/tests)
 # sandbox, run under Wine, static so it needs no DLL of the cross compiler.
 function(vimbrot_windows_game_tests target)
   add_executable(${target}
-    ${tests_dir}/support/files.cpp ${tests_dir}/support/sandbox_win.cpp ${tests_dir}/support/test_main_win.cpp
+    ${tests_dir}/support/files.cpp ${tests_dir}/support/sandbox_win.cpp ${tests_dir}/support/services.cpp
+    ${tests_dir}/support/test_main_win.cpp
     ${ARGN})
   target_include_directories(${target} PRIVATE ${tests_dir})
   target_link_libraries(${target} PRIVATE game GTest::gtest GTest::gmock)
