@@ -34,6 +34,7 @@ cat >"$work/stub/vimbrot" <<'EOF'
 #!/bin/sh
 echo "cwd=$(pwd)"
 echo "tunables=${GLIBC_TUNABLES-(unset)}"
+echo "umask=$(umask)"
 echo "argc=$#"
 for a in "$@"; do echo "arg=[$a]"; done
 EOF
@@ -83,13 +84,30 @@ XDG_STATE_HOME relative|XDG_STATE_HOME=state|$h/.local/state/vimbrot
 XDG_STATE_HOME empty|XDG_STATE_HOME=|$h/.local/state/vimbrot
 EOF
 
-# A folder that is there already is used as it is, files and all.
+# A folder that is there already is used with its files, made private: the
+# folder 0700 and the log in it 0600.
 rm -rf "$h" && mkdir -p "$h/.local/state/vimbrot" && chmod 755 "$h/.local/state/vimbrot"
 echo "kept" >"$h/.local/state/vimbrot/message.log"
+chmod 644 "$h/.local/state/vimbrot/message.log"
 args=()
 run HOME="$h"
 expect_line "cwd=$h/.local/state/vimbrot" "an existing folder"
 [ "$(cat "$h/.local/state/vimbrot/message.log")" = kept ] || fail "the launcher changed the existing message.log"
+[ "$(mode "$h/.local/state/vimbrot")" = 700 ] || fail "an existing folder kept mode $(mode "$h/.local/state/vimbrot")"
+[ "$(mode "$h/.local/state/vimbrot/message.log")" = 600 ] \
+  || fail "an existing message.log kept mode $(mode "$h/.local/state/vimbrot/message.log")"
+echo "  an existing folder: used, made 0700, its log 0600"
+
+# A message.log that is a link: its target is never changed.
+rm -rf "$h" && mkdir -p "$h/.local/state/vimbrot" && echo target >"$work/elsewhere" && chmod 644 "$work/elsewhere"
+ln -s "$work/elsewhere" "$h/.local/state/vimbrot/message.log"
+run HOME="$h"
+[ "$(mode "$work/elsewhere")" = 644 ] || fail "the launcher changed the mode of a link's target"
+
+# What the game makes is private: the game starts with umask 077.
+rm -rf "$h" && mkdir -p "$h"
+run HOME="$h"
+expect_line "umask=0077" "the game's umask"
 
 # No folder to start in: one line on stderr, exit code 1, the game not started.
 rm -rf "$h" && mkdir -p "$h" && echo "a file" >"$h/.local"
@@ -107,8 +125,10 @@ while IFS='|' read -r label vars; do
   echo "  refused, $label: $(cat "$work/err.txt")"
 done <<EOF
 no HOME and no XDG_STATE_HOME|XDG_STATE_HOME=relative
+a relative HOME and no XDG_STATE_HOME|HOME=relative/home
 a file where the folder's parent goes|HOME=$h
 EOF
+[ ! -e "$work/from/relative" ] || fail "a relative HOME made a folder under the current one"
 
 # The tunable: added unless the user chose about huge pages.
 while IFS='|' read -r label vars wanted; do
@@ -125,6 +145,8 @@ another tunable|GLIBC_TUNABLES=glibc.malloc.arena_max=2|glibc.malloc.arena_max=2
 huge pages already on|GLIBC_TUNABLES=glibc.malloc.hugetlb=1|glibc.malloc.hugetlb=1
 huge pages off by the user|GLIBC_TUNABLES=glibc.malloc.hugetlb=0|glibc.malloc.hugetlb=0
 the user's choice among others|GLIBC_TUNABLES=glibc.malloc.arena_max=2:glibc.malloc.hugetlb=2|glibc.malloc.arena_max=2:glibc.malloc.hugetlb=2
+a name that only contains it|GLIBC_TUNABLES=xglibc.malloc.hugetlbx=1|xglibc.malloc.hugetlbx=1:glibc.malloc.hugetlb=1
+a trailing separator|GLIBC_TUNABLES=glibc.malloc.arena_max=2:|glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1
 EOF
 
 # Every argument reaches the game as it was given: empty ones, spaces,
@@ -180,6 +202,7 @@ echo "  the game: process vimbrot (pid $pid), $game, in $state, GLIBC_TUNABLES=$
 xdotool windowfocus --sync "$window" key F12
 for _ in $(seq 600); do [ -e "$state/message.log" ] && break; sleep 0.1; done
 [ -f "$state/message.log" ] || fail "F12 made no message.log in $state"
+[ "$(stat -c %a "$state/message.log")" = 600 ] || fail "the game made message.log with mode $(stat -c %a "$state/message.log")"
 xdotool windowfocus --sync "$window" key Escape
 for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the game did not quit on Escape"
