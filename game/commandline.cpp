@@ -1,5 +1,6 @@
 #include "game/commandline.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "orvo3d/log.h"
@@ -23,7 +24,32 @@ constexpr const char* kHelp =
     "\n"
     "Controls, files and exit codes: man 6 vimbrot\n";
 
+// Ends an answer on `out`: 0 when all of it was written, else one line on
+// `err` and the output error's code.
+int finishAnswer(std::FILE* out, std::FILE* err, const char* what) {
+    errno = 0;
+    if (std::fflush(out) == 0 && std::ferror(out) == 0) return 0;
+    const int why = errno != 0 ? errno : EIO;
+    std::fprintf(err, "vimbrot: cannot write the %s to standard output: %s\n", what, std::strerror(why));
+    return kOutputErrorExitCode;
+}
+
 }  // namespace
+
+std::string printable(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
     CommandLine line;
@@ -62,15 +88,15 @@ std::optional<int> answerCommandLine(const CommandLine& line, std::FILE* out, st
         case CommandLineRequest::Help:
             std::fputs(kUsage, out);
             std::fputs(kHelp, out);
-            return std::fflush(out) == 0 ? 0 : 1;
+            return finishAnswer(out, err, "help");
         case CommandLineRequest::Version:
             std::fputs("vimbrot " VIMBROT_VERSION "\n", out);
-            return std::fflush(out) == 0 ? 0 : 1;
+            return finishAnswer(out, err, "version");
         case CommandLineRequest::Misused:
             if (line.offending.size() > 1 && line.offending[0] == '-') {
-                std::fprintf(err, "vimbrot: unknown option '%s'\n", line.offending.c_str());
+                std::fprintf(err, "vimbrot: unknown option '%s'\n", printable(line.offending).c_str());
             } else {
-                std::fprintf(err, "vimbrot: unexpected argument '%s'\n", line.offending.c_str());
+                std::fprintf(err, "vimbrot: unexpected argument '%s'\n", printable(line.offending).c_str());
             }
             std::fputs(kUsage, err);
             std::fputs("Try 'vimbrot --help' for more.\n", err);

@@ -72,6 +72,32 @@ an unknown option after --help|--help --bogus|vimbrot: unknown option '--bogus'
 a stray argument after a switch|--mute extra|vimbrot: unexpected argument 'extra'
 CASES
 
+  # Output that cannot be written: one line on stderr and 74 (EX_IOERR),
+  # never the 1 that means no display.
+  for option in --help --version; do
+    for where in full closed; do
+      set +e
+      if [ "$where" = full ]; then
+        (cd "$work/cwd" && env -u DISPLAY HOME="$work/home" "$game" "$option" >/dev/full 2>"$work/err.txt")
+      else
+        (cd "$work/cwd" && env -u DISPLAY HOME="$work/home" "$game" "$option" >&- 2>"$work/err.txt")
+      fi
+      rc=$?
+      set -e
+      [ "$rc" -eq 74 ] || fail "$option to a $where stdout: exit code $rc, not 74"
+      [ "$(wc -l <"$work/err.txt")" -eq 1 ] && grep -q "^vimbrot: cannot write the ${option#--} to standard output: " "$work/err.txt" \
+        || fail "$option to a $where stdout: not one line saying why on stderr: $(cat "$work/err.txt")"
+      echo "  $option to a $where stdout: code 74, $(cat "$work/err.txt")"
+    done
+  done
+
+  # An argument's control characters never reach the terminal as they are.
+  run "$game" "$(printf 'bad\033]0;title\007')"
+  [ "$rc" -eq 64 ] || fail "a control character: exit code $rc"
+  [ "$(head -n 1 "$work/err.txt")" = "vimbrot: unexpected argument 'bad\x1B]0;title\x07'" ] \
+    || fail "a control character reached stderr as it was: $(head -n 1 "$work/err.txt" | od -c | head -3)"
+  echo "  control characters in an argument: escaped"
+
   # Accepted switches: the game starts, and without a display stops there.
   for args in "--fullscreen" "--windowed" "--mute" "--windowed --mute --fullscreen"; do
     # shellcheck disable=SC2086
