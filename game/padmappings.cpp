@@ -2,11 +2,13 @@
 
 #include <GLFW/glfw3.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "orvo3d/log.h"
@@ -42,13 +44,39 @@ Read readMappingFile(const std::filesystem::path& path, std::string& text, std::
         problem = error ? error.message() : "larger than 8 MiB";
         return Read::Failed;
     }
-    std::ifstream in(path, std::ios::binary);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad() || !in.is_open()) {
-        problem = "cannot be opened or read";
+    // C's stdio, not a stream: a read that fails (a failing disk, a network
+    // mount) is an error to report, never an exception that ends the start.
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) {
+        problem = std::string("cannot be opened: ") + std::strerror(errno);
+        return Read::Failed;
+    }
+    char buffer[65536];
+    std::size_t got = 0;
+    errno = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0 && text.size() <= kMaxFileSize) text.append(buffer, got);
+    const int why = errno;
+    const bool failed = std::ferror(in) != 0;
+    std::fclose(in);
+    if (failed) {
+        problem = std::string("cannot be read: ") + std::strerror(why != 0 ? why : EIO);
+        text.clear();
+        return Read::Failed;
+    }
+    if (text.size() > kMaxFileSize) {
+        problem = "larger than 8 MiB";
+        text.clear();
         return Read::Failed;
     }
     return Read::Ok;
+}
+
+// GLFW reads at most this many characters of a line, and skips a longer
+// line, or one that does not start with a hex digit, without an error.
+constexpr std::size_t kMaxLine = 1023;
+
+bool startsWithHexDigit(const std::string& line) {
+    return !line.empty() && std::isxdigit(static_cast<unsigned char>(line[0])) != 0;
 }
 
 }  // namespace
@@ -65,11 +93,38 @@ bool addPadMappings(const std::string& text, const std::string& source) {
         Logger::error(kModule, __LINE__, "Gamepad mappings from %s not used: they hold a NUL byte", source.c_str());
         return false;
     }
+    // The lines GLFW would skip in silence are refused here, one record each;
+    // blank lines and comments are no mappings and pass unremarked.
+    std::string lines;
+    bool allTaken = true;
+    std::size_t number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#') continue;
+        if (line.size() > kMaxLine) {
+            Logger::error(kModule, __LINE__, "Gamepad mapping line %zu of %s not used: %zu characters, more than %zu",
+                          number, source.c_str(), line.size(), kMaxLine);
+            allTaken = false;
+        } else if (!startsWithHexDigit(line)) {
+            Logger::error(kModule, __LINE__, "Gamepad mapping line %zu of %s not used: it does not start with a GUID",
+                          number, source.c_str());
+            allTaken = false;
+        } else {
+            lines += line;
+            lines += '\n';
+        }
+    }
+    if (lines.empty()) return allTaken;
     glfwGetError(nullptr);  // only what this call reports counts
-    const int taken = glfwUpdateGamepadMappings(text.c_str());
+    const int taken = glfwUpdateGamepadMappings(lines.c_str());
     const char* description = nullptr;
     const int code = glfwGetError(&description);
-    if (taken == GLFW_TRUE && code == GLFW_NO_ERROR) return true;
+    if (taken == GLFW_TRUE && code == GLFW_NO_ERROR) return allTaken;
     Logger::error(kModule, __LINE__, "Gamepad mappings from %s not understood (%s); the lines GLFW could read are used",
                   source.c_str(), description != nullptr ? description : "GLFW gave no reason");
     return false;

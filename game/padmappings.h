@@ -13,14 +13,18 @@
 // known.
 std::string padMappingFile();
 
-// Hands GLFW the mapping lines of text. False when GLFW reports an error:
-// one ERROR record then names the source, and the lines GLFW could read are
-// used all the same. Needs GLFW initialised.
+// Hands GLFW the mapping lines of text. A line GLFW would skip without a
+// word (one that does not start with a hex digit, or longer than 1023
+// characters) is refused here with one ERROR record naming its number and
+// the source; blank lines and lines starting with '#' are skipped. False
+// when a line was refused or GLFW reports an error (one ERROR record naming
+// the source); the lines that could be read are used all the same. Needs
+// GLFW initialised.
 bool addPadMappings(const std::string& text, const std::string& source);
 
 struct PadMappingSource {
     std::string name;  // the file's path, or the environment variable's name
-    bool accepted;     // GLFW took every line
+    bool accepted;     // every mapping line was taken
 };
 
 // Loads the file's mappings, then the environment's (so a line there wins
