@@ -1,6 +1,6 @@
-// The application and the services it owns: each made on first use, reached
-// through instance() while its owner lives, and destroyed exactly once with
-// it, GL objects while their context is current. Twice in one process, so a
+// The application and the services it owns: each made on its first use by
+// the Lazy that holds it, destroyed exactly once when that goes or is reset,
+// GL objects while their context is current. Twice in one process, so a
 // service left behind or destroyed twice shows in the second round.
 #include <gtest/gtest.h>
 
@@ -10,12 +10,11 @@
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
 
-#include <cstdlib>
+#include <memory>
 #include <stdexcept>
 
 #include "game/application.h"
 #include "game/font.h"
-#include "game/input.h"
 #include "game/plate.h"
 #include "orvo3d/service.h"
 #include "orvo3d/sound.h"
@@ -31,7 +30,7 @@ bool audioClosed() {
     return SDL_WasInit(SDL_INIT_AUDIO) == 0 && Mix_QuerySpec(&frequency, &format, &channels) == 0;
 }
 
-TEST(ServiceOwner, GlServicesGoWithTheirOwnerAndAreMadeAgainByTheNext) {
+TEST(Lazy, GlServicesAreMadeOnFirstUseAndGoWithTheirOwner) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok()) << "no GL context (run under xvfb-run)";
     writeFile("message.log", "");
@@ -39,13 +38,14 @@ TEST(ServiceOwner, GlServicesGoWithTheirOwnerAndAreMadeAgainByTheNext) {
         SCOPED_TRACE(round);
         GLuint fontBuffer = 0, plateBuffer = 0, plateTexture = 0;
         {
-            ServiceOwner<Font> font(&Font::withGlObjects);
-            ServiceOwner<PlateRenderer> plates;
+            Lazy<Font> font(&Font::withGlObjects);
+            Lazy<PlateRenderer> plates;
             EXPECT_EQ(font.made(), nullptr) << "made before its first use";
-            Font* first = &Font::instance();
+            EXPECT_EQ(plates.made(), nullptr) << "made before its first use";
+            Font* first = &font.get();
             EXPECT_EQ(first, font.made());
-            EXPECT_EQ(&Font::instance(), first) << "made again on the second use";
-            PlateRenderer* renderer = &PlateRenderer::instance();
+            EXPECT_EQ(&font.get(), first) << "made again on the second use";
+            PlateRenderer* renderer = &plates.get();
             EXPECT_EQ(renderer, plates.made());
             fontBuffer = font.made()->vbo.get();
             plateBuffer = plates.made()->vbo.get();
@@ -57,36 +57,83 @@ TEST(ServiceOwner, GlServicesGoWithTheirOwnerAndAreMadeAgainByTheNext) {
         EXPECT_FALSE(glIsBuffer(fontBuffer)) << "the font's buffer outlived its owner";
         EXPECT_FALSE(glIsBuffer(plateBuffer)) << "the plates' buffer outlived its owner";
         EXPECT_FALSE(glIsTexture(plateTexture)) << "the plates' texture outlived its owner";
-        // The context's own owners stand again, with nothing made.
-        EXPECT_EQ(ServiceOwner<Font>::newest(), &ctx.font);
-        EXPECT_EQ(ServiceOwner<PlateRenderer>::newest(), &ctx.plates);
+        // The context's own services are apart from these: still unmade.
         EXPECT_EQ(ctx.font.made(), nullptr);
+        EXPECT_EQ(ctx.plates.made(), nullptr);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
     EXPECT_EQ(readLog(), "");
 }
 
-TEST(ServiceOwner, TheSoundClosesTheEngineWhenItGoes) {
+TEST(Lazy, ResetDestroysTheServiceAndTheNextUseMakesANewOne) {
+    GlContext ctx(1280, 720);
+    ASSERT_TRUE(ctx.ok()) << "no GL context (run under xvfb-run)";
+    writeFile("message.log", "");
+    Font& first = ctx.font.get();
+    const GLuint firstBuffer = first.vbo.get();
+    ASSERT_TRUE(glIsBuffer(firstBuffer));
+    ctx.font.reset();
+    EXPECT_EQ(ctx.font.made(), nullptr);
+    EXPECT_FALSE(glIsBuffer(firstBuffer)) << "reset left the font's buffer";
+    Font& second = ctx.font.get();
+    EXPECT_EQ(ctx.font.made(), &second);
+    EXPECT_TRUE(glIsBuffer(second.vbo.get()));
+    ctx.font.reset();
+    ctx.font.reset();  // a second reset has nothing left to destroy
+    EXPECT_EQ(ctx.font.made(), nullptr);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(readLog(), "");
+}
+
+// A make that throws leaves nothing made; the next use tries again.
+TEST(Lazy, AThrowingMakeLeavesNothingMade) {
+    GlContext ctx(1280, 720);
+    ASSERT_TRUE(ctx.ok()) << "no GL context (run under xvfb-run)";
+    writeFile("message.log", "");
+    glEnable(0x7FFF);  // not a capability: GL_INVALID_ENUM stays pending, and the font's check sees it
+    EXPECT_THROW(ctx.font.get(), std::exception);
+    EXPECT_EQ(ctx.font.made(), nullptr);
+    EXPECT_EQ(countOf(readLog(), "Failed to init text"), 1) << readLog();
+
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "the failed check took the error";
+    Font& font = ctx.font.get();
+    EXPECT_EQ(ctx.font.made(), &font);
+    EXPECT_TRUE(glIsBuffer(font.vbo.get()));
+
+    // The same without GL: each failed make is one call, the first success
+    // is kept.
+    int makes = 0;
+    Lazy<int> counted([&makes]() -> std::unique_ptr<int> {
+        if (++makes < 3) throw std::runtime_error("not yet");
+        return std::make_unique<int>(makes);
+    });
+    EXPECT_THROW(counted.get(), std::runtime_error);
+    EXPECT_EQ(counted.made(), nullptr);
+    EXPECT_THROW(counted.get(), std::runtime_error);
+    EXPECT_EQ(counted.made(), nullptr);
+    EXPECT_EQ(counted.get(), 3);
+    EXPECT_EQ(counted.get(), 3);
+    EXPECT_EQ(makes, 3);
+}
+
+TEST(Lazy, TheSoundClosesTheEngineWhenItGoes) {
     setVariable("SDL_AUDIODRIVER", "dummy");
     writeFile("message.log", "");
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         {
-            ServiceOwner<Sound> sound;
-            ASSERT_TRUE(Sound::instance().engine);
-            Sound::instance().play("data/jump.wav");
+            Lazy<Sound> sound;
+            EXPECT_TRUE(audioClosed()) << "the engine started before the first use";
+            ASSERT_TRUE(sound.get().engine);
+            sound.get().play("data/jump.wav");
             EXPECT_EQ(Mix_Playing(-1), 1);
+            sound.reset();
+            EXPECT_TRUE(audioClosed()) << "reset left the engine open";
+            ASSERT_TRUE(sound.get().engine) << "no new engine after the reset";
         }
         EXPECT_TRUE(audioClosed()) << "the engine outlived its Sound";
     }
     EXPECT_EQ(readLog(), "");
-}
-
-TEST(ServiceOwner, AServiceWithoutAnOwnerIsAFaultOfTheProgram) {
-    // No GlContext, so no owner of the GL services.
-    EXPECT_EQ(ServiceOwner<Font>::newest(), nullptr);
-    EXPECT_THROW(Font::instance(), std::logic_error);
-    EXPECT_THROW(PlateRenderer::instance(), std::logic_error);
 }
 
 // The whole application, built, run for one frame and taken down, twice:
@@ -95,26 +142,22 @@ TEST(ServiceOwner, AServiceWithoutAnOwnerIsAFaultOfTheProgram) {
 TEST(Application, IsBuiltRunAndTakenDownTwiceInOneProcess) {
     setVariable("SDL_AUDIODRIVER", "dummy");
     writeFile("message.log", "");
-    ServiceOwner<Input>* testInput = ServiceOwner<Input>::newest();
-    ServiceOwner<Sound>* testSound = ServiceOwner<Sound>::newest();
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         ASSERT_TRUE(glfwInit()) << "no display (run under xvfb-run)";
         {
             Application application;
             ASSERT_TRUE(application.openWindow(false));
+            GLFWwindow* window = glfwGetCurrentContext();
+            ASSERT_NE(window, nullptr) << "the game's window has no current context";
             application.buildScreens();
-            EXPECT_NE(ServiceOwner<Font>::newest()->made(), nullptr) << "the menu did not build the font";
-            EXPECT_NE(ServiceOwner<PlateRenderer>::newest()->made(), nullptr) << "the road did not build its renderer";
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
             // One frame: the close flag is seen in the frame's wait.
-            glfwSetWindowShouldClose(glfwGetCurrentContext(), GLFW_TRUE);
+            glfwSetWindowShouldClose(window, GLFW_TRUE);
             application.run();
+            EXPECT_EQ(glfwGetCurrentContext(), window);
             EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         }
-        EXPECT_EQ(ServiceOwner<Font>::newest(), nullptr);
-        EXPECT_EQ(ServiceOwner<PlateRenderer>::newest(), nullptr);
-        EXPECT_EQ(ServiceOwner<Input>::newest(), testInput);
-        EXPECT_EQ(ServiceOwner<Sound>::newest(), testSound);
         EXPECT_TRUE(audioClosed()) << "the application's Sound outlived it";
         // GLFW has ended: it has no window and no context left.
         EXPECT_EQ(glfwGetCurrentContext(), nullptr);

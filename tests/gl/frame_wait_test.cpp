@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <ctime>
 
+#include "game/input.h"
 #include "game/mainloop.h"
+#include "game/padmappings.h"
 #include "support/gl_context.h"  // epoxy's GL header before GLFW's
 
 #include <GLFW/glfw3.h>
@@ -19,14 +21,21 @@ double threadCpuSeconds() {
 class GLFrameWait : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(ctx.ok()) << "no window (run under xvfb-run)"; }
+
+    // One frame's wait, reading the pads (there are none here) into a key
+    // table of the test's own.
+    double wait(double frameStart, bool& quit) { return waitForFrame(ctx.window, frameStart, quit, input, pads); }
+
     GlContext ctx{64, 64};
+    Input input;
+    UnmappedPads pads;
 };
 
 TEST_F(GLFrameWait, WaitsOneSixtiethPlusAMillisecond) {
     bool quit = false;
     for (int frame = 0; frame < 10; ++frame) {
         double frameStart = glfwGetTime();
-        double elapsed = waitForFrame(ctx.window, frameStart, quit);
+        double elapsed = wait(frameStart, quit);
         EXPECT_GE(elapsed - static_cast<double>(0.001f), 1.0 / 60.0);
         EXPECT_GE(glfwGetTime() - frameStart, elapsed);
     }
@@ -36,7 +45,7 @@ TEST_F(GLFrameWait, WaitsOneSixtiethPlusAMillisecond) {
 TEST_F(GLFrameWait, LateFrameReturnsAtOnceWithTheWholeDelay) {
     bool quit = false;
     double frameStart = glfwGetTime() - 2.0;
-    double elapsed = waitForFrame(ctx.window, frameStart, quit);
+    double elapsed = wait(frameStart, quit);
     EXPECT_GE(elapsed, 2.0);
     EXPECT_EQ(frameStep(elapsed), static_cast<float>(1.0 / 30.0));
 }
@@ -45,7 +54,7 @@ TEST_F(GLFrameWait, ClosingTheWindowSetsQuitAndTheWaitStillCompletes) {
     bool quit = false;
     glfwSetWindowShouldClose(ctx.window, GLFW_TRUE);
     double frameStart = glfwGetTime();
-    double elapsed = waitForFrame(ctx.window, frameStart, quit);
+    double elapsed = wait(frameStart, quit);
     EXPECT_TRUE(quit);
     EXPECT_GE(elapsed - static_cast<double>(0.001f), 1.0 / 60.0);
 }
@@ -58,7 +67,7 @@ TEST_F(GLFrameWait, WaitingUsesLittleOfOneCore) {
     const double wallBefore = glfwGetTime();
     double frameStart = wallBefore;
     for (int frame = 0; frame < 100; ++frame) {
-        waitForFrame(ctx.window, frameStart, quit);
+        wait(frameStart, quit);
         frameStart = glfwGetTime();
     }
     const double cpu = threadCpuSeconds() - cpuBefore;

@@ -1,13 +1,13 @@
-// The pause overlay: a Jump tap resumes and nothing else does; the veil
-// leaves the scene at 35 % brightness with the texts opaque on top.
+// The pause overlay: a Jump or pad Start tap resumes and nothing else does;
+// the veil leaves the scene at 35 % brightness with the texts opaque on top.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
 #include "game/font.h"
-#include "game/input.h"
 #include "game/pause.h"
+#include "game/screenrules.h"
 #include "game/stars.h"
 #include "gl/frame.h"
 #include "support/sandbox.h"
@@ -16,31 +16,41 @@ namespace {
 
 int index(Action a) { return static_cast<int>(a); }
 
-TEST(GLPause, OnlyAJumpTapResumes) {
-    GlContext ctx(1280, 720);
-    ASSERT_TRUE(ctx.ok());
-    Pause pause;
+TEST(PauseRule, OnlyAJumpOrPadStartTapResumes) {
     InputSnapshot none;
-    EXPECT_FALSE(pause.update(none));
+    EXPECT_FALSE(pauseResumes(none));
 
-    for (Action other : {Action::Left, Action::Right, Action::Up, Action::Down, Action::Back, Action::ClearLog}) {
+    for (Action other :
+         {Action::Left, Action::Right, Action::Up, Action::Down, Action::Back, Action::ClearLog, Action::PadBack}) {
         InputSnapshot step;
         step.tapped[index(other)] = true;
         step.held[index(Action::Jump)] = true;  // a held key is no tap
-        EXPECT_FALSE(pause.update(step)) << index(other);
-        EXPECT_TRUE(step.tapped[index(other)]) << "the overlay looks at no other action";
+        step.held[index(Action::PadStart)] = true;
+        EXPECT_FALSE(pauseResumes(step)) << index(other);
+        EXPECT_TRUE(step.tapped[index(other)]) << "the pause looks at no other action";
         EXPECT_EQ(step.taken, InputSnapshot{}.taken) << index(other);
     }
 
-    InputSnapshot step;
-    step.tapped[index(Action::Jump)] = true;
-    step.tapped[index(Action::Back)] = true;
-    EXPECT_TRUE(pause.update(step));
-    EXPECT_FALSE(step.tapped[index(Action::Jump)]) << "the tap is used up";
-    EXPECT_TRUE(step.taken[index(Action::Jump)]);
-    EXPECT_TRUE(step.tapped[index(Action::Back)]);
-    EXPECT_FALSE(step.taken[index(Action::Back)]);
-    EXPECT_FALSE(pause.update(step)) << "one tap resumes once";
+    for (Action resume : {Action::Jump, Action::PadStart}) {
+        InputSnapshot step;
+        step.tapped[index(resume)] = true;
+        step.tapped[index(Action::Back)] = true;
+        EXPECT_TRUE(pauseResumes(step)) << index(resume);
+        EXPECT_FALSE(step.tapped[index(resume)]) << "the tap is used up";
+        EXPECT_TRUE(step.taken[index(resume)]);
+        EXPECT_TRUE(step.tapped[index(Action::Back)]);
+        EXPECT_FALSE(step.taken[index(Action::Back)]);
+        EXPECT_FALSE(pauseResumes(step)) << "one tap resumes once";
+    }
+
+    // Both taps of one step are taken, so neither is left to pause again.
+    InputSnapshot both;
+    both.tapped[index(Action::Jump)] = true;
+    both.tapped[index(Action::PadStart)] = true;
+    EXPECT_TRUE(pauseResumes(both));
+    EXPECT_TRUE(both.taken[index(Action::Jump)]);
+    EXPECT_TRUE(both.taken[index(Action::PadStart)]);
+    EXPECT_FALSE(both.tapped[index(Action::PadStart)]);
 }
 
 struct Rgb {
@@ -66,7 +76,7 @@ void expectColour(glm::ivec3 p, Rgb c, double tolerance, const char* what) {
 TEST(GLPause, VeilDimsTheSceneAndTextStaysOpaque) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
-    Pause pause;
+    Pause pause{ctx.font.get()};
     const Rgb scene{0.8f, 0.6f, 0.4f};
     glClearColor(scene.r, scene.g, scene.b, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -110,11 +120,11 @@ TEST(GLPause, OverlayOnAStarField) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
     Stars stars;
-    Pause pause;
+    Pause pause{ctx.font.get()};
     glClearColor(0.58f, 0.67f, 0.83f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
-    stars.render(1.0f);
+    stars.render(1.0f, ctx.width);
     glEnable(GL_DEPTH_TEST);
     Frame before = readFrame(ctx);
     drawOverlay(pause);
@@ -140,15 +150,16 @@ TEST(GLPause, OverlayOnAStarField) {
 struct FailureCase {
     const char* name;
     const char* message;
-    void (*construct)();
+    // Given a font without GL objects, so that making it calls no GL.
+    void (*construct)(Font& glyphs);
 };
 
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 const FailureCase kFailureCases[] = {
-    {"stars", "Failed to init stars: VBO generation", [] { Stars stars; }},
-    {"pause", "Failed to init pause: VBO generation", [] { Pause pause; }},
-    {"text", "Failed to init text: VBO generation", [] { Font::instance(); }},
+    {"stars", "Failed to init stars: VBO generation", [](Font&) { Stars stars; }},
+    {"pause", "Failed to init pause: VBO generation", [](Font& glyphs) { Pause pause{glyphs}; }},
+    {"text", "Failed to init text: VBO generation", [](Font&) { (void)Font::withGlObjects(); }},
 };
 
 class GLScreenQuadFailure : public testing::TestWithParam<FailureCase> {};
@@ -158,8 +169,9 @@ class GLScreenQuadFailure : public testing::TestWithParam<FailureCase> {};
 TEST_P(GLScreenQuadFailure, PendingGlErrorStopsConstructionWithALoggedReason) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
+    Font glyphs;
     glEnable(0x7FFF);  // not a capability: GL_INVALID_ENUM stays pending
-    EXPECT_THROW(GetParam().construct(), std::exception);
+    EXPECT_THROW(GetParam().construct(glyphs), std::exception);
     std::string log = readLog();
     EXPECT_EQ(countOf(log, GetParam().message), 1) << log;
 }

@@ -16,6 +16,7 @@
 #include "game/gameover.h"
 #include "game/highscore.h"
 #include "game/menu.h"
+#include "game/screenmachine.h"
 #include "gl/frame.h"
 #include "sim/player.h"
 
@@ -45,8 +46,9 @@ struct Box {
 
 // Where a text may put ink, in window pixels: its measured extent plus room
 // for the kerning that draws left of the pen and the last glyph's cell.
-Box textBox(const GlContext& ctx, const char* text, float x, float baseline, float height, bool centred) {
-    const float width = Font::instance().layoutText(text, 0.0f, 0.0f, height, glm::vec3(1.0f), false);
+Box textBox(GlContext& ctx, const char* text, float x, float baseline, float height, bool centred) {
+    Font& font = ctx.font.get();
+    const float width = font.layoutText(text, 0.0f, 0.0f, height, glm::vec3(1.0f), false);
     const float left = (centred ? x - 0.5f * width : x - width) - 0.25f * height;
     const float right = left + width + 0.5f * height;
     const glm::vec2 a = textToPixel(ctx, left, baseline - 0.05f * height);
@@ -103,7 +105,7 @@ class GLMenuScreen : public SizedGlTest {};
 TEST_P(GLMenuScreen, TitleBestAndTheSelectedEntryOverWhiteStars) {
     HighScore::save(4321);
     BestScore best;
-    Menu menu{best};
+    Menu menu{ctx.font.get()};
     const std::vector<Box> boxes = {
         textBox(ctx, "Vimbrot", 960, 570, 224, true),
         textBox(ctx, "Best 4321", 960, 460, 64, true),
@@ -113,7 +115,7 @@ TEST_P(GLMenuScreen, TitleBestAndTheSelectedEntryOverWhiteStars) {
     for (int selection : {0, 1}) {
         SCOPED_TRACE(selection == 0 ? "START selected" : "EXIT selected");
         menu.selection = selection;
-        menu.render();
+        menu.render(ctx.target(), best.value());
         const Frame frame = readFrame(ctx);
         saveScreenshot(ctx, "menu_" + std::to_string(ctx.width) + (selection == 0 ? "_start" : "_exit"));
 
@@ -170,9 +172,9 @@ TEST_P(GLGameOverScreenTest, ScoreAndBestOverRedStars) {
     const BestCase& c = GetParam();
     HighScore::save(c.stored);
     BestScore best;
-    GameOver gameOver{best};
+    GameOver gameOver{ctx.font.get()};
     gameOver.setScore(c.score);
-    gameOver.render();
+    gameOver.render(ctx.target(), best.value());
     const Frame frame = readFrame(ctx);
     saveScreenshot(ctx, std::string("gameover_") + c.name);
 
@@ -209,8 +211,11 @@ protected:
     // A run a few seconds in: the ship resting on the first plate.
     std::unique_ptr<Game> newGameInARun(int updates) { return newGameInARun(updates, best); }
     std::unique_ptr<Game> newGameInARun(int updates, BestScore& stored) {
-        auto game = std::make_unique<Game>(stored);
-        for (int i = 0; i < updates; ++i) EXPECT_TRUE(game->update(kFrameDt));
+        auto game = std::make_unique<Game>(ctx.plates.get(), ctx.font.get(), stored.value());
+        for (int i = 0; i < updates; ++i) {
+            FrameInput frame = collectFrame(testInput(), ScreenState::Playing, kFrameDt);
+            EXPECT_EQ(game->update(frame).next, ScreenState::Playing) << i;
+        }
         return game;
     }
 };
@@ -256,7 +261,7 @@ TEST_P(GLGameScreen, ScoreAndBestAreRightAlignedAtTheTopRight) {
     BestScore stored;
     auto game = newGameInARun(120, stored);
     game->player->z = 1234.75f;  // the score the corner shows; the road stays where it is
-    game->render();
+    game->render(ctx.target());
     const Frame dim = readFrame(ctx);
 
     const Ink score = inkTopRight(dim, kTitle);
@@ -271,7 +276,7 @@ TEST_P(GLGameScreen, ScoreAndBestAreRightAlignedAtTheTopRight) {
 
     // Past the stored best the second line shows the score itself, bright.
     game->player->best = 1000;
-    game->render();
+    game->render(ctx.target());
     const Frame bright = readFrame(ctx);
     saveScreenshot(ctx, "game_score_" + std::to_string(ctx.width));
     expectRightAligned(ctx, inkTopRight(bright, kBright), 700, 40, "score past the best, bright");
@@ -280,12 +285,12 @@ TEST_P(GLGameScreen, ScoreAndBestAreRightAlignedAtTheTopRight) {
 
 TEST_P(GLGameScreen, PauseVeilLeavesTheSceneAt35PercentWithOpaqueTexts) {
     auto game = newGameInARun(150);
-    game->render();
+    game->render(ctx.target());
     const Frame scene = readFrame(ctx);
     saveScreenshot(ctx, "game_" + std::to_string(ctx.width));
 
     game->paused = true;
-    game->render();
+    game->render(ctx.target());
     const Frame paused = readFrame(ctx);
     saveScreenshot(ctx, "paused_" + std::to_string(ctx.width));
 
