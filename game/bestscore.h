@@ -1,21 +1,22 @@
 #pragma once
 // The best score as the game keeps it: read from the store once, shown from
-// memory, and saved off the frame loop when a run beats it, so that no frame
-// ever waits for the disk or for another game's lock.
+// memory, and saved by a worker of its own when a run beats it, so that no
+// frame ever waits for the disk or for another game's lock.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
 #include "game/highscore.h"
 
-template <class T>
-class Preloaded;
-
 class BestScore {
 public:
+    // How long the way out waits for a save on its way.
+    static constexpr std::chrono::milliseconds kExitWait{10000};
+
     // Reads the stored best; a value that cannot be read is reported here.
     BestScore();
-    // Waits for a save on its way and writes its records, on every way out.
+    // finish(kExitWait), on every way out.
     ~BestScore();
     BestScore(const BestScore&) = delete;
     BestScore& operator=(const BestScore&) = delete;
@@ -24,24 +25,27 @@ public:
     // with. A value that cannot be read shows as 0 and is never replaced.
     std::int64_t value() const { return shown; }
 
-    // The end of a run. Returns the best before it; when `score` beats it,
-    // the locked compare-and-save starts on a worker and value() shows the
-    // new best at once. A save still on its way is finished first, so that
-    // saves and their records keep their order.
+    // The end of a run; never waits. Returns the best before it; when
+    // `score` beats it, value() shows it at once and it is queued for the
+    // worker's locked compare-and-save. Scores queued while the worker is
+    // busy (a slow disk, another game's lock) wait for it; the largest wins.
     std::int64_t offer(std::int64_t score);
 
-    // Writes the records of a save that has finished, as if it had been
-    // done here; call once a frame from the thread that runs the screens.
+    // Writes the records of the saves done since the last call, as if they
+    // had been done here; call once a frame from the screens' thread.
     void collect();
-    // Waits for a save on its way, then writes its records.
-    void finish();
+
+    // Waits at most `limit` for the saves on their way, then writes their
+    // records. A score still unsaved then is one ERROR record naming it (the
+    // worker finishes or dies with the process). True when all are saved.
+    bool finish(std::chrono::milliseconds limit = kExitWait);
 
 private:
-    void collect(bool wait);
+    struct Saver;
 
-    HighScore::ReadReport report;
     std::int64_t shown = 0;
     bool unreadable = false;
-    std::unique_ptr<Preloaded<std::int64_t>> pending;
-    std::int64_t pendingScore = 0;
+    // Shared with the worker, which may outlive this object after a finish
+    // that ran out of time.
+    std::shared_ptr<Saver> saver;
 };

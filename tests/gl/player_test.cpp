@@ -20,7 +20,7 @@ protected:
         GameGlTest::SetUp();
         if (HasFatalFailure()) return;
         player = std::make_unique<Player>();
-        view = std::make_unique<ShipView>();
+        view = std::make_unique<ShipView>(ctx.font.get());
         ASSERT_NE(view->model, nullptr);
     }
 

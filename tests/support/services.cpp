@@ -17,6 +17,8 @@ Input& testInput() { return *input; }
 
 Lazy<Sound>& testSoundService() { return *sound; }
 
+Sound& testSound() { return sound->get(); }
+
 TestServices::TestServices() {
     input = std::make_unique<Input>();
     sound = std::make_unique<Lazy<Sound>>();

@@ -12,7 +12,7 @@ class Sound;
 Input& testInput();
 // The test process's sound, started on first use.
 Lazy<Sound>& testSoundService();
-inline Sound& testSound() { return testSoundService().get(); }
+Sound& testSound();
 
 // The owners behind them; made by the test entry (test_main) before the
 // tests run and gone before the sandbox is.

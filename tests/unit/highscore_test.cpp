@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <climits>
 #include <cstdint>
@@ -818,37 +819,66 @@ TEST_F(HighScoreStore, SaveIfGreaterKeepsTheStoredLayout) {
     EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
 }
 
-// The end of a run on a stalled disk: the save waits on its worker (held
-// here just before its replace), the best shown is already the new one, the
-// old bytes stay until the save is done, and finish waits for it.
-std::atomic<bool> replaceReached{false};
-std::atomic<bool> replaceReleased{false};
+// Another game holds the store's lock (a save of its own on a stalled disk):
+// the end of a run waits for nothing, the best shown is already the new one,
+// the old bytes stay until the lock is let go, and the saves queued meanwhile
+// come down to the largest.
+class HeldLock {
+public:
+    explicit HeldLock(const fs::path& file) : descriptor(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        if (descriptor >= 0 && ::flock(descriptor, LOCK_EX) != 0) release();
+    }
+    ~HeldLock() { release(); }
+    bool held() const { return descriptor >= 0; }
+    void release() {
+        if (descriptor >= 0) ::close(descriptor);
+        descriptor = -1;
+    }
 
-TEST_F(HighScoreStore, ASaveOnItsWayShowsAtOnceAndFinishWaitsForIt) {
+private:
+    int descriptor;
+};
+
+TEST_F(HighScoreStore, ARunEndingWhileAnotherGameHoldsTheLockWaitsForNothing) {
     HighScore::save(10);
     BestScore best;
     ASSERT_EQ(best.value(), 10);
-    replaceReached = false;
-    replaceReleased = false;
-    UserStore::beforeReplace = [](const char*) {
-        replaceReached = true;
-        while (!replaceReleased) ::usleep(1000);
-    };
-    EXPECT_EQ(best.offer(500), 10) << "the best before this run";
-    for (int waited = 0; !replaceReached && waited < 60000; ++waited) ::usleep(1000);
-    ASSERT_TRUE(replaceReached) << "the save never reached its replace";
-    EXPECT_EQ(readFile(valueFile()), stored(10)) << "the save is still on its way";
-    EXPECT_EQ(best.value(), 500) << "the screens show the best the store is about to hold";
-    EXPECT_EQ(HighScore::load(report), 10) << "the store itself still holds the old best";
-    replaceReleased = true;
-    best.finish();
-    UserStore::beforeReplace = nullptr;
-    EXPECT_EQ(readFile(valueFile()), stored(500));
-    EXPECT_EQ(best.value(), 500);
-    EXPECT_EQ(best.offer(499), 500) << "a lower score starts nothing";
-    best.finish();
-    EXPECT_EQ(readFile(valueFile()), stored(500));
+    HeldLock other(productFolder() / ".data.lock");
+    ASSERT_TRUE(other.held());
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(best.offer(300), 10) << "the best before this run";
+    EXPECT_EQ(best.offer(500), 300);
+    EXPECT_EQ(best.offer(400), 500) << "a lower score than the one on its way changes nothing";
+    best.collect();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "the screens' thread waited";
+    EXPECT_EQ(best.value(), 500) << "the screens show the best on its way at once";
+    EXPECT_EQ(readFile(valueFile()), stored(10)) << "nothing is written while the lock is held";
+
+    other.release();
+    EXPECT_TRUE(best.finish(std::chrono::seconds(60)));
+    EXPECT_EQ(readFile(valueFile()), stored(500)) << "the largest of the scores queued is the one saved";
+    EXPECT_EQ(HighScore::load(report), 500);
     EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
+}
+
+// Leaving while the lock stays held: the way out waits its time, then names
+// the score that could not be saved; the stored best is untouched.
+TEST_F(HighScoreStore, LeavingWhileTheLockStaysHeldNamesTheUnsavedScore) {
+    HighScore::save(10);
+    HeldLock other(productFolder() / ".data.lock");
+    ASSERT_TRUE(other.held());
+    {
+        BestScore best;
+        best.offer(777);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(best.finish(std::chrono::milliseconds(300)));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    }
+    const std::string log = readLog();
+    EXPECT_EQ(countOf(log, "ERROR ("), 1) << log;
+    EXPECT_NE(log.find("Best score 777 not saved: the store did not answer within 0.3 s"), std::string::npos) << log;
+    EXPECT_EQ(readFile(valueFile()), stored(10));
 }
 
 // A save the worker refuses (the stored value cannot be read) shows nothing
