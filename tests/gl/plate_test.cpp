@@ -14,14 +14,15 @@
 #include "orvo3d/log.h"
 #include "orvo3d/shader.h"
 #include "road_fixture.h"
+#include "sim/road.h"
 #include "support/sandbox.h"
 
 namespace {
 
 class GLPlate : public RoadGlTest {
 protected:
-    // The shared renderer as the first Track builds it.
-    PlateRenderer& renderer() { return PlateRenderer::instance(); }
+    // The renderer the context owns, as the application owns the game's.
+    PlateRenderer& renderer() { return ctx.plates.get(); }
 };
 
 // Window pixel of a render-space point under the main camera.
@@ -47,17 +48,18 @@ GLuint bindLitDepthMap() {
 
 }  // namespace
 
-TEST_F(GLPlate, FirstTrackBuildsTheSharedRendererOnce) {
-    // Plates are plain records: making them builds nothing.
+TEST_F(GLPlate, TheOwnersRendererOutlivesTheViewsDrawingWithIt) {
+    // Plates and roads are plain records: making them builds nothing.
     Plate first(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, true, false);
+    Road road;
     ASSERT_EQ(ctx.plates.made(), nullptr);
-    auto track = std::make_unique<Track>();
+    auto view = std::make_unique<TrackView>(ctx.plates.get());
     PlateRenderer* renderer = ctx.plates.made();
     ASSERT_NE(renderer, nullptr);
-    // A new track (as after a reset) reuses it.
-    track = std::make_unique<Track>();
+    // Another look over it reuses it; none takes it with it.
+    view = std::make_unique<TrackView>(ctx.plates.get());
     EXPECT_EQ(ctx.plates.made(), renderer);
-    track.reset();
+    view.reset();
     EXPECT_EQ(ctx.plates.made(), renderer);
 
     ASSERT_NE(renderer->shader, nullptr);
@@ -160,7 +162,9 @@ TEST_F(GLPlate, UndecodableTextureFallsBackToGreyPlaceholder) {
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const Plate* plate : {&road, &block, &pillar}) renderPlate(*plate, distance, renderContext(RenderPass::Main));
+    for (const Plate* plate : {&road, &block, &pillar}) {
+        renderPlate(shared, *plate, distance, renderContext(RenderPass::Main));
+    }
     checkGLError("test", __LINE__);
     ctx.savePng("placeholder-plates.png");
 
@@ -196,7 +200,7 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
         glActiveTexture(unit);
         glBindTexture(GL_TEXTURE_2D, 0);
     }
-    renderPlate(block, 0.0f, renderContext(RenderPass::Shadow));
+    renderPlate(*renderer, block, 0.0f, renderContext(RenderPass::Shadow));
     for (GLenum unit : {GL_TEXTURE1, GL_TEXTURE2}) {
         glActiveTexture(unit);
         GLint bound = -1;
@@ -209,7 +213,7 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
     EXPECT_TRUE(renderer->shader->uniforms.empty());
 
     // The main pass binds the building textures for a block.
-    renderPlate(block, 0.0f, renderContext(RenderPass::Main));
+    renderPlate(*renderer, block, 0.0f, renderContext(RenderPass::Main));
     glActiveTexture(GL_TEXTURE1);
     GLint colourMap = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &colourMap);
@@ -223,13 +227,48 @@ TEST_F(GLPlate, ShadowPassUploadsOnlyItsMatricesAndBindsNoTexture) {
 }
 
 // A GL error standing when the vertex buffer is checked aborts the renderer:
-// none is kept and the next track builds it.
+// its owner keeps none and builds it on the next use.
 TEST_F(GLPlate, FailedBufferCheckLeavesNoRendererBehind) {
     glEnable(0xFFFF);  // leaves GL_INVALID_ENUM pending
-    EXPECT_THROW(PlateRenderer(), Orvo3D::LoggedException);
+    EXPECT_THROW(ctx.plates.get(), Orvo3D::LoggedException);
     EXPECT_EQ(ctx.plates.made(), nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to init plate: VBO generation"), 1);
 
-    Track track;
+    TrackView view(ctx.plates.get());
     EXPECT_NE(ctx.plates.made(), nullptr);
+    EXPECT_EQ(countOf(readLog(), "Failed"), 1);
+}
+
+// The textures come from the table the renderer is given, decoded there
+// ahead of it, and are the textures it decodes itself without one.
+TEST_F(GLPlate, TexturesAreTakenFromTheTableItIsGiven) {
+    const char* const paths[] = {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg",
+                                 "data/building-normal.jpg"};
+    ImagePreloads preloads;
+    for (const char* path : paths) preloadImage(preloads, path);
+    PlateRenderer fromTable(&preloads);
+    for (const char* path : paths) EXPECT_FALSE(preloads.take(path)) << path << " was decoded again";
+
+    PlateRenderer& decodedHere = renderer();
+    const GLuint given[] = {fromTable.metalTexture.get(), fromTable.metalNormalTexture.get(),
+                            fromTable.buildingTexture.get(), fromTable.buildingNormalTexture.get()};
+    const GLuint own[] = {decodedHere.metalTexture.get(), decodedHere.metalNormalTexture.get(),
+                          decodedHere.buildingTexture.get(), decodedHere.buildingNormalTexture.get()};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(paths[i]);
+        std::vector<unsigned char> texels[2];
+        for (int which = 0; which < 2; ++which) {
+            glBindTexture(GL_TEXTURE_2D, which == 0 ? given[i] : own[i]);
+            GLint width = 0, height = 0;
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+            ASSERT_EQ(width, 1024);
+            ASSERT_EQ(height, 1024);
+            texels[which].resize(static_cast<std::size_t>(width) * height * 3);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels[which].data());
+        }
+        EXPECT_TRUE(texels[0] == texels[1]);
+    }
+    EXPECT_EQ(readLog(), "");
 }

@@ -1,7 +1,6 @@
 #pragma once
-// GL fixture for tests of the road: a 1280 x 720 context, and the shared
-// plate renderer released again before the context goes, so that several
-// tests can run in one process.
+// GL fixture for tests of the road's look: a 1280 x 720 context, whose
+// plate renderer (ctx.plates) goes with it.
 
 #include <gtest/gtest.h>
 

@@ -15,6 +15,7 @@
 #include "game/plate.h"
 #include "game/track.h"
 #include "road_fixture.h"
+#include "sim/road.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -28,21 +29,24 @@ struct ShadowMap {
     bool complete = createShadowMap(framebuffer, depthTexture);
 };
 
-// One frame of the game's two passes with only the road in the scene.
-// castShadows false leaves the map cleared, so nothing is in shadow.
-void renderFrame(Track& track, const ShadowMap& shadow, glm::vec3 clear, bool castShadows = true) {
+// One frame of the game's two passes into the window with only the road in
+// the scene. castShadows false leaves the map cleared, so nothing is in
+// shadow.
+void renderFrame(TrackView& view, const Road& road, const RenderTarget& target, const ShadowMap& shadow,
+                 glm::vec3 clear, bool castShadows = true) {
     const RenderContext shadowPass = setUpShadowPass(shadow.framebuffer.get());
-    if (castShadows) track.render(shadowPass);
-    const RenderContext mainPass = setUpMainPass(shadow.depthTexture.get(), clear);
-    track.render(mainPass);
+    if (castShadows) view.render(road, shadowPass);
+    const RenderContext mainPass = setUpMainPass(target, shadow.depthTexture.get(), clear);
+    view.render(road, mainPass);
     glFinish();
 }
 
-glm::ivec2 toPixel(glm::vec3 p) {
+// The window's pixel of a point in draw space.
+glm::ivec2 toPixel(glm::vec3 p, const RenderTarget& target) {
     glm::vec4 clip = projectionMatrix(RenderPass::Main) * viewMatrix(RenderPass::Main) * glm::vec4(p, 1.0f);
     glm::vec3 ndc = glm::vec3(clip) / clip.w;
-    return {static_cast<int>((ndc.x * 0.5f + 0.5f) * static_cast<float>(windowWidth)),
-            static_cast<int>((ndc.y * 0.5f + 0.5f) * static_cast<float>(windowHeight))};
+    return {static_cast<int>((ndc.x * 0.5f + 0.5f) * static_cast<float>(target.width)),
+            static_cast<int>((ndc.y * 0.5f + 0.5f) * static_cast<float>(target.height))};
 }
 
 // Render-space box of a plate at the track's distance.
@@ -82,16 +86,20 @@ void keepScreenshot(const GlContext& ctx, const char* name) {
     }
 }
 
-class GLTrackRender : public RoadGlTest {};
+class GLTrackRender : public RoadGlTest {
+protected:
+    glm::ivec2 toPixel(glm::vec3 p) const { return ::toPixel(p, ctx.target()); }
+};
 
 }  // namespace
 
 TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
     ShadowMap shadow;
     ASSERT_TRUE(shadow.complete);
-    Track track;
+    TrackView view(ctx.plates.get());
+    Road road;
 
-    renderFrame(track, shadow, kSky);
+    renderFrame(view, road, ctx.target(), shadow, kSky);
     keepScreenshot(ctx, "track.png");
     EXPECT_EQ(readLog(), "");
 
@@ -101,23 +109,23 @@ TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
     // decide it.
     glm::ivec2 under = toPixel({0.0f, -0.535f, 2.5f});
     ASSERT_GT(under.y, 8);
-    glm::vec3 road(0.0f);
+    glm::vec3 metal(0.0f);
     for (int dy = -8; dy <= 8; ++dy) {
-        for (int dx = -8; dx <= 8; ++dx) road += glm::vec3(ctx.pixel(under.x + dx, under.y + dy));
+        for (int dx = -8; dx <= 8; ++dx) metal += glm::vec3(ctx.pixel(under.x + dx, under.y + dy));
     }
-    road /= 17.0f * 17.0f;
-    EXPECT_GT(road.g, 50.0f) << road.r << "," << road.g << "," << road.b;
-    EXPECT_LT(std::fabs(road.r - road.g), 25.0f);
-    EXPECT_LT(std::fabs(road.b - road.g), 25.0f);
-    EXPECT_GT(glm::length(road - kSky * 255.0f), 60.0f);
+    metal /= 17.0f * 17.0f;
+    EXPECT_GT(metal.g, 50.0f) << metal.r << "," << metal.g << "," << metal.b;
+    EXPECT_LT(std::fabs(metal.r - metal.g), 25.0f);
+    EXPECT_LT(std::fabs(metal.b - metal.g), 25.0f);
+    EXPECT_GT(glm::length(metal - kSky * 255.0f), 60.0f);
 
     // Far up the road, beyond 90 units from the camera, the floor plate
     // spanning z 80.1 .. 99.3 at x -1.44 .. 2.96 is black.
     const glm::vec3 far(2.5f, -0.535f, 2.5f - 91.0f);
     ASSERT_GT(glm::distance(far, cameraPosition()), 90.0f);
     bool covered = false;
-    for (const auto& p : track.plates) {
-        Box b = renderBox(*p, track.distance);
+    for (const auto& p : road.plates) {
+        Box b = renderBox(*p, road.distance);
         covered |= p->isFloor && far.x > b.lo.x && far.x < b.hi.x && far.z > b.lo.z && far.z < b.hi.z;
     }
     ASSERT_TRUE(covered);
@@ -135,10 +143,10 @@ TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
         for (float x = -9.5f; x <= 9.5f; x += 0.25f) {
             glm::vec3 point(x, -2.0f, z);
             bool hidden = false;
-            for (const auto& p : track.plates) hidden |= segmentHits(cameraPosition(), point, renderBox(*p, 0.0f), 0.1f);
+            for (const auto& p : road.plates) hidden |= segmentHits(cameraPosition(), point, renderBox(*p, 0.0f), 0.1f);
             if (hidden) continue;
             glm::ivec2 px = toPixel(point);
-            if (px.x < 2 || px.y < 2 || px.x >= windowWidth - 2 || px.y >= windowHeight - 2) continue;
+            if (px.x < 2 || px.y < 2 || px.x >= ctx.width - 2 || px.y >= ctx.height - 2) continue;
             if (taken.emplace(std::make_pair(px.x, px.y), true).second) sheetOnly.push_back(px);
         }
     }
@@ -146,7 +154,7 @@ TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
     std::vector<glm::vec3> overSky;
     for (glm::ivec2 px : sheetOnly) overSky.push_back(glm::vec3(ctx.pixel(px.x, px.y)));
 
-    renderFrame(track, shadow, glm::vec3(0.0f));
+    renderFrame(view, road, ctx.target(), shadow, glm::vec3(0.0f));
     float maxAlpha = 0.0f;
     float maxSkyDifference = 0.0f;
     for (std::size_t i = 0; i < sheetOnly.size(); ++i) {
@@ -167,25 +175,26 @@ TEST_F(GLTrackRender, BothPassesShowLitRoadBlackHorizonAndTranslucentSheet) {
 TEST_F(GLTrackRender, ShadowPassDarkensTheRoadBehindCasters) {
     ShadowMap shadow;
     ASSERT_TRUE(shadow.complete);
-    Track track;
+    TrackView view(ctx.plates.get());
+    Road road;
     // A block on the first floor plate, just ahead of the ship: the light
     // comes from the right, above and behind, so its shadow falls onto the
     // road to its left and further ahead.
-    track.plates.push_back(std::make_unique<Plate>(1.0f, 0.52f, 5.0f, 0.8f, 2.0f, 0.8f, false, false));
-    const Plate& block = *track.plates.back();
+    road.plates.push_back(std::make_unique<Plate>(1.0f, 0.52f, 5.0f, 0.8f, 2.0f, 0.8f, false, false));
+    const Plate& block = *road.plates.back();
 
-    renderFrame(track, shadow, kSky, false);
+    renderFrame(view, road, ctx.target(), shadow, kSky, false);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    std::vector<unsigned char> unshadowed(static_cast<std::size_t>(windowWidth) * windowHeight * 3);
-    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, unshadowed.data());
+    std::vector<unsigned char> unshadowed(static_cast<std::size_t>(ctx.width) * ctx.height * 3);
+    glReadPixels(0, 0, ctx.width, ctx.height, GL_RGB, GL_UNSIGNED_BYTE, unshadowed.data());
 
-    renderFrame(track, shadow, kSky, true);
+    renderFrame(view, road, ctx.target(), shadow, kSky, true);
     keepScreenshot(ctx, "track-shadows.png");
     std::vector<unsigned char> shadowed(unshadowed.size());
-    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGB, GL_UNSIGNED_BYTE, shadowed.data());
+    glReadPixels(0, 0, ctx.width, ctx.height, GL_RGB, GL_UNSIGNED_BYTE, shadowed.data());
 
     auto sum = [&](const std::vector<unsigned char>& image, glm::ivec2 p) {
-        std::size_t i = (static_cast<std::size_t>(p.y) * windowWidth + p.x) * 3;
+        std::size_t i = (static_cast<std::size_t>(p.y) * ctx.width + p.x) * 3;
         return image[i] + image[i + 1] + image[i + 2];
     };
     // The road just behind-left of the block (as the light sees it) is in
