@@ -75,7 +75,7 @@ TEST_P(GLFontStroke, FirstStrokeIsInkWhereTheLayoutPutsIt) {
     const StrokeCase& c = GetParam();
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
-    Font& font = Font::instance();
+    Font& font = ctx.font.get();
     clearTo(kBackground);
     switch (c.align) {
         case Align::Left: font.layoutText(c.text, c.x, kBaseline, c.height, kInk, true); break;
@@ -105,12 +105,16 @@ TEST_P(GLFontStroke, FirstStrokeIsInkWhereTheLayoutPutsIt) {
 INSTANTIATE_TEST_SUITE_P(Glyphs, GLFontStroke, testing::ValuesIn(kStrokeCases),
                          [](const testing::TestParamInfo<StrokeCase>& info) { return std::string(info.param.name); });
 
-TEST(GLFont, InstanceIsBuiltOnceWithTheWholeTable) {
+// The context's font, as the application's, is built on its first use and
+// kept: every later use gets the same table and buffer.
+TEST(GLFont, OwnersFontIsBuiltOnceWithTheWholeTable) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
-    Font& a = Font::instance();
+    ASSERT_EQ(ctx.font.made(), nullptr);
+    Font& a = ctx.font.get();
     GLuint vbo = a.vbo.get();
-    Font& b = Font::instance();
+    EXPECT_NE(vbo, 0u);
+    Font& b = ctx.font.get();
     EXPECT_EQ(&a, &b);
     EXPECT_EQ(b.vbo.get(), vbo);
     GLint size = 0;
@@ -122,7 +126,7 @@ TEST(GLFont, InstanceIsBuiltOnceWithTheWholeTable) {
 TEST(GLFont, DrawingPlacesGlyphsAtTheMeasuredPens) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
-    Font& font = Font::instance();
+    Font& font = ctx.font.get();
     clearTo(glm::vec3(0.0f));
     // Every text the game shows, as a sheet to look at.
     const struct {
@@ -155,7 +159,7 @@ TEST(GLFont, DrawingPlacesGlyphsAtTheMeasuredPens) {
 TEST(GLFont, TextWithoutGlyphsDrawsNothing) {
     GlContext ctx(1280, 720);
     ASSERT_TRUE(ctx.ok());
-    Font& font = Font::instance();
+    Font& font = ctx.font.get();
     clearTo(kBackground);
     font.drawCentered("\xC3\xA9%\x80\xFF fhjklnqwyz!", 960.0f, 300.0f, 120.0f, kInk);
     Frame frame = readFrame(ctx);

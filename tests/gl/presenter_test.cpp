@@ -198,8 +198,7 @@ TEST_F(PresenterTest, MadeSmallerEveryThinLineKeepsItsShareOfLight) {
 
 TEST_F(PresenterTest, GameStateIsGivenBackAfterPresenting) {
     Presenter presenter(1280, 720);
-    setScreenFramebuffer(presenter.framebuffer());
-    clearScreen();
+    clearScreen(RenderTarget{presenter.framebuffer(), 1280, 720});
     Screen screen(1920, 1200);
     presenter.present(screen.framebuffer.get(), 1920, 1200);
     GLint viewport[4] = {}, draw = 0;
@@ -211,7 +210,7 @@ TEST_F(PresenterTest, GameStateIsGivenBackAfterPresenting) {
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_EQ(static_cast<GLuint>(draw), presenter.framebuffer());
-    setScreenFramebuffer(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 // The switch on the virtual display (1920 x 1200 in the test run).
@@ -227,6 +226,20 @@ protected:
         glfwGetWindowPos(ctx.window, &x, &y);
         glfwGetWindowSize(ctx.window, &w, &h);
     }
+
+    // A fullscreen frame's target: the presenter's 4x multisampled picture
+    // of the window's size, not the window's framebuffer.
+    static void expectPresentersTarget(const RenderTarget& target) {
+        ASSERT_NE(target.framebuffer, 0u);
+        EXPECT_TRUE(glIsFramebuffer(target.framebuffer));
+        EXPECT_EQ(target.width, 1280);
+        EXPECT_EQ(target.height, 720);
+        glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+        GLint samples = 0;
+        glGetIntegerv(GL_SAMPLES, &samples);
+        EXPECT_EQ(samples, 4);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
 };
 
 TEST_F(DisplayModeTest, ToggleCoversTheMonitorAndComesBackCentred) {
@@ -235,15 +248,16 @@ TEST_F(DisplayModeTest, ToggleCoversTheMonitorAndComesBackCentred) {
     const GLFWvidmode* mode = glfwGetVideoMode(monitor);
     ASSERT_NE(mode, nullptr);
 
-    DisplayMode display(ctx.window, false);
+    DisplayMode display(ctx.window, WindowSize{1280, 720}, false);
     EXPECT_FALSE(display.fullscreen());
     EXPECT_EQ(glfwGetWindowAttrib(ctx.window, GLFW_AUTO_ICONIFY), GLFW_FALSE);
-    display.beginFrame();
-    EXPECT_EQ(screenFramebuffer(), 0u);
+    RenderTarget target = display.beginFrame();
+    EXPECT_EQ(target.framebuffer, 0u);
+    EXPECT_EQ(target.width, 1280);
+    EXPECT_EQ(target.height, 720);
 
-    display.beginFrame(true);
+    target = display.beginFrame(true);
     EXPECT_TRUE(display.fullscreen());
-    EXPECT_NE(screenFramebuffer(), 0u);
     EXPECT_TRUE(loadSettings().settings.fullscreen);
     int x = -1, y = -1, w = 0, h = 0;
     windowRect(x, y, w, h);
@@ -251,15 +265,19 @@ TEST_F(DisplayModeTest, ToggleCoversTheMonitorAndComesBackCentred) {
     EXPECT_EQ(y, 0);
     EXPECT_EQ(w, mode->width);
     EXPECT_EQ(h, mode->height);
-    // The game's sizes stay those of its window.
-    EXPECT_EQ(windowWidth, 1280);
-    EXPECT_EQ(windowHeight, 720);
+    // The picture keeps the window's size, in the presenter's target: what
+    // is drawn into it is what endFrame puts on the screen.
+    expectPresentersTarget(target);
+    clearScreen(target, kGreen);
     display.endFrame();
+    EXPECT_EQ(ctx.pixel(640, 360), rgb(kGreen));
 
     display.toggle();
-    display.beginFrame();
+    target = display.beginFrame();
     EXPECT_FALSE(display.fullscreen());
-    EXPECT_EQ(screenFramebuffer(), 0u);
+    EXPECT_EQ(target.framebuffer, 0u);
+    EXPECT_EQ(target.width, 1280);
+    EXPECT_EQ(target.height, 720);
     EXPECT_FALSE(loadSettings().settings.fullscreen);
     windowRect(x, y, w, h);
     EXPECT_EQ(w, 1280);
@@ -272,10 +290,10 @@ TEST_F(DisplayModeTest, ToggleCoversTheMonitorAndComesBackCentred) {
 TEST_F(DisplayModeTest, StartingFullscreenWritesNoSettings) {
     // The start's choice may come from the command line, which the file
     // never takes in.
-    DisplayMode display(ctx.window, true);
-    display.beginFrame();
+    DisplayMode display(ctx.window, WindowSize{1280, 720}, true);
+    const RenderTarget target = display.beginFrame();
     EXPECT_TRUE(display.fullscreen());
-    EXPECT_NE(screenFramebuffer(), 0u);
+    expectPresentersTarget(target);
     EXPECT_EQ(readFile(sandboxDirectory() / "home/.config/Orvo/Vimbrot/settings"), "");
 }
 

@@ -4,18 +4,19 @@
 
 #include <string>
 
-#include "game/mainloop.h"
 #include "game/stars.h"
 #include "gl/frame.h"
 #include "support/sandbox.h"
 
 namespace {
 
-Frame drawStars(const GlContext& ctx, Stars& stars, float distance) {
+// The field over the whole window; `width` is the picture's width the
+// density follows, the window's own unless given.
+Frame drawStars(const GlContext& ctx, Stars& stars, float distance, int width = 0) {
     glClearColor(0.3f, 0.6f, 0.9f, 1.0f);  // any clear colour must be covered
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_DEPTH_TEST);
-    stars.render(distance);
+    stars.render(distance, width > 0 ? width : ctx.width);
     glEnable(GL_DEPTH_TEST);
     return readFrame(ctx);
 }
@@ -92,11 +93,10 @@ TEST(GLStars, FieldIsStillAndFollowsTheWindowWidth) {
     Frame again = drawStars(ctx, stars, 1.0f);
     EXPECT_EQ(first.rgb, again.rgb) << "no time input reaches the stars";
 
-    // The density is read from the window width at every draw.
-    windowWidth = 1920;
-    Frame denser = drawStars(ctx, stars, 1.0f);
-    windowWidth = 1280;
+    // The density follows the width given at every draw.
+    Frame denser = drawStars(ctx, stars, 1.0f, 1920);
     EXPECT_NE(first.rgb, denser.rgb);
+    EXPECT_EQ(drawStars(ctx, stars, 1.0f, 1280).rgb, first.rgb);
     EXPECT_GT(count(denser).lit, count(first).lit);
 }
 

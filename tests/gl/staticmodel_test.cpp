@@ -14,6 +14,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <stb_image_write.h>
 
+#include "game/font.h"
 #include "game/gameloop.h"
 #include "game/ship.h"
 #include "orvo3d/hash.h"
@@ -43,14 +44,16 @@ struct ShadowMap {
 };
 
 // The ship as the game flies it, resting level on the road at x, with the
-// game's view of it; its model is drawn at shipAt(x).
+// game's view of it (its texts written with `font`); its model is drawn at
+// shipAt(x).
 struct DrawnShip : Player {
+    explicit DrawnShip(Font& font) : view(font) {}
     ShipView view;
     void render(const RenderContext& context) const { view.render(*this, context); }
 };
 
-std::unique_ptr<DrawnShip> restingShip(float x, float ticks) {
-    auto ship = std::make_unique<DrawnShip>();
+std::unique_ptr<DrawnShip> restingShip(Font& font, float x, float ticks) {
+    auto ship = std::make_unique<DrawnShip>(font);
     ship->x = x;
     ship->y = -0.035f;
     ship->inAir = false;
@@ -58,11 +61,12 @@ std::unique_ptr<DrawnShip> restingShip(float x, float ticks) {
     return ship;
 }
 
-// One frame as the game renders it: the shadow pass into the shadow map,
-// then the main pass over the sky colour, each drawing the ship.
+// One frame as the game renders it into the window: the shadow pass into
+// the shadow map, then the main pass over the sky colour, each drawing the
+// ship.
 void renderFrame(const DrawnShip& ship, ShadowMap& shadowMap) {
     ship.render(setUpShadowPass(shadowMap.framebuffer.get()));
-    ship.render(setUpMainPass(shadowMap.texture.get()));
+    ship.render(setUpMainPass(RenderTarget{0, kWidth, kHeight}, shadowMap.texture.get()));
     glFinish();
 }
 
@@ -142,12 +146,30 @@ TEST_F(GLShip, LoadedShipHasItsMeshesPartsAndImages) {
     }
 }
 
+// The view takes the ship from the table it is given, or the model it is
+// handed, and loads none of its own then.
+TEST_F(GLShip, TheViewTakesItsModelFromWhatItIsGiven) {
+    StaticModelPreloads preloads;
+    preloadStaticModel(preloads, "data/ship");
+    ShipView fromTable(ctx.font.get(), &preloads);
+    EXPECT_FALSE(preloads.take("data/ship")) << "the view did not take the preloaded ship";
+    ASSERT_NE(fromTable.model, nullptr);
+    EXPECT_EQ(fromTable.model->parts.size(), 12u);
+
+    auto model = std::make_unique<StaticModel>("data/ship");
+    const StaticModel* handed = model.get();
+    Logger::clear();
+    ShipView withModel(ctx.font.get(), std::move(model));
+    EXPECT_EQ(withModel.model.get(), handed);
+    EXPECT_EQ(readLog(), "") << "the view loaded a model of its own";
+}
+
 TEST_F(GLShip, DrawnInBothPassesWhereTheCameraSeesIt) {
     ShadowMap shadowMap;
     ASSERT_TRUE(shadowMap.complete);
 
     for (float x : {-1.2f, 1.2f}) {
-        renderFrame(*restingShip(x, 3.0f), shadowMap);
+        renderFrame(*restingShip(ctx.font.get(), x, 3.0f), shadowMap);
         glm::ivec2 here = toPixel(glm::vec3(shipAt(x) * glm::vec4(kHullPoint, 1.0f)));
         glm::ivec2 mirror = toPixel(glm::vec3(shipAt(-x) * glm::vec4(kHullPoint, 1.0f)));
         EXPECT_FALSE(isSky(ctx.pixel(here.x, here.y))) << "ship missing at x = " << x;
@@ -166,14 +188,14 @@ TEST_F(GLShip, DrawnInBothPassesWhereTheCameraSeesIt) {
         EXPECT_LT(depth, 0.999f) << "no ship in the shadow map at x = " << x;
         EXPECT_EQ(farDepth, 1.0f);
     }
-    renderFrame(*restingShip(0.0f, 3.0f), shadowMap);
+    renderFrame(*restingShip(ctx.font.get(), 0.0f, 3.0f), shadowMap);
     keepScreenshot(ctx, "ship.png");
     EXPECT_EQ(readLog().find("ERROR"), std::string::npos) << readLog();
 }
 
 TEST_F(GLShip, FlamesFlickerWithTicksWhileTheHullStaysPut) {
     ShadowMap shadowMap;
-    auto ship = restingShip(0.0f, 1.0f);
+    auto ship = restingShip(ctx.font.get(), 0.0f, 1.0f);
     const glm::mat4 transform = shipAt(0.0f);
 
     // A small block of pixels around each flame centre and one on a nacelle.
@@ -282,16 +304,19 @@ std::string withoutTimes(const std::string& log) {
 TEST_F(GLStaticModel, APreloadedModelIsTheModelLoadedHereWithTheSameRecords) {
     for (const char* name : {"data/ship", "data/absent"}) {
         SCOPED_TRACE(name);
+        // A model given no table loads itself, whatever is preloaded.
+        StaticModelPreloads elsewhere;
+        preloadStaticModel(elsewhere, name);
         Logger::clear();
         StaticModel plain(name);
         const std::string plainLog = withoutTimes(readLog());
+        EXPECT_TRUE(elsewhere.take(name)) << "a model given no table took a preload";
 
         Logger::clear();
         StaticModelPreloads preloads;
-        Registration<StaticModelPreloads> registered(preloads);
         preloadStaticModel(preloads, name);
         EXPECT_EQ(readLog(), "") << "the worker wrote to the log itself";
-        StaticModel preloaded(name);
+        StaticModel preloaded(name, &preloads);
         EXPECT_FALSE(preloads.take(name)) << "the model did not take its preload";
         EXPECT_EQ(withoutTimes(readLog()), plainLog);
         const std::vector<StaticVertex> a = readVertices(preloaded), b = readVertices(plain);
