@@ -92,17 +92,18 @@ TEST(MonitorAt, TheMonitorHoldingThePointElseTheNearest) {
 class DisplayKeys : public testing::Test {
 protected:
     void SetUp() override {
-        Input::instance() = Input{};
-        Input::instance().releaseFrames = 3;
+        input = Input{};
+        input.releaseFrames = 3;
         events.takeCommands();
     }
 
     void key(int key, int action, int mods = 0) { events.key(key, action, mods, 0.0); }
     bool takeDisplayToggle() { return events.takeCommands().toggleDisplay; }
-    static int jumpTap() { return Input::instance().pending[static_cast<int>(Action::Jump)]; }
-    static bool jumpHeld() { return Input::instance().isHeld(Action::Jump); }
+    int jumpTap() const { return input.pending[static_cast<int>(Action::Jump)]; }
+    bool jumpHeld() const { return input.isHeld(Action::Jump); }
 
-    WindowEvents events{Input::instance()};
+    Input input;
+    WindowEvents events{input};
 };
 
 TEST_F(DisplayKeys, F11AsksOnceAndIsNoAction) {
@@ -111,8 +112,8 @@ TEST_F(DisplayKeys, F11AsksOnceAndIsNoAction) {
     key(GLFW_KEY_F11, GLFW_RELEASE);
     EXPECT_TRUE(takeDisplayToggle());
     EXPECT_FALSE(takeDisplayToggle());
-    EXPECT_EQ(Input::instance().held, (std::array<bool, kActionCount>{}));
-    EXPECT_EQ(Input::instance().pending, (std::array<int, kActionCount>{}));
+    EXPECT_EQ(input.held, (std::array<bool, kActionCount>{}));
+    EXPECT_EQ(input.pending, (std::array<int, kActionCount>{}));
 }
 
 TEST_F(DisplayKeys, AltEnterAsksAndNeverMakesAJump) {

@@ -23,23 +23,23 @@ class Keys : public testing::Test {
 protected:
     void SetUp() override {
         // A fresh table, as the process starts with one.
-        Input::instance() = Input{};
-        Input::instance().releaseFrames = 3;
+        input = Input{};
+        input.releaseFrames = 3;
     }
 
-    static WindowEvents& events() {
-        static WindowEvents recorded(Input::instance());
-        return recorded;
-    }
-    static void press(int key) { events().key(key, GLFW_PRESS, 0, glfwGetTime()); }
-    static void release(int key) { events().key(key, GLFW_RELEASE, 0, glfwGetTime()); }
-    static void repeat(int key) { events().key(key, GLFW_REPEAT, 0, glfwGetTime()); }
-    static void tap(int key) {
+    WindowEvents& events() { return recorded; }
+    void press(int key) { events().key(key, GLFW_PRESS, 0, glfwGetTime()); }
+    void release(int key) { events().key(key, GLFW_RELEASE, 0, glfwGetTime()); }
+    void repeat(int key) { events().key(key, GLFW_REPEAT, 0, glfwGetTime()); }
+    void tap(int key) {
         press(key);
         release(key);
     }
 
-    Input& input = Input::instance();
+    // The table the window's events are recorded into, as the
+    // application's.
+    Input input;
+    WindowEvents recorded{input};
 };
 
 TEST_F(Keys, EveryBoundKeyDrivesItsActionOnly) {
@@ -363,11 +363,11 @@ TEST_F(Pad, UnpluggingLetsGoWithoutTapsAndPluggingInPicksUp) {
 TEST_F(Pad, FocusLossReleasesEverythingWithoutTapsOnce) {
     struct Case {
         const char* name;
-        void (*lose)();
-        void (*regain)();
+        void (*lose)(WindowEvents&);
+        void (*regain)(WindowEvents&);
     };
     const Case cases[] = {
-        {"focus", [] { events().focus(false); }, [] { events().focus(true); }},
+        {"focus", [](WindowEvents& events) { events.focus(false); }, [](WindowEvents& events) { events.focus(true); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -377,7 +377,7 @@ TEST_F(Pad, FocusLossReleasesEverythingWithoutTapsOnce) {
         button(GLFW_GAMEPAD_BUTTON_DPAD_LEFT, true);
         input.pending[int(Action::Up)] = 2;  // a tap made before the loss stays
 
-        c.lose();
+        c.lose(events());
         EXPECT_EQ(input.held, decltype(input.held){});
         // GLFW then releases the keys it saw held: still no taps, so no
         // Jump tap can resume the pause the loss brings.
@@ -390,7 +390,7 @@ TEST_F(Pad, FocusLossReleasesEverythingWithoutTapsOnce) {
         EXPECT_TRUE(input.takeInterruption());
         EXPECT_FALSE(input.takeInterruption()) << "reported once";
 
-        c.regain();
+        c.regain(events());
         EXPECT_FALSE(input.takeInterruption()) << "getting the window back is no interruption";
         tap(GLFW_KEY_ENTER);
         EXPECT_TRUE(input.consumeTap(Action::Jump)) << "taps count again once the window is back";

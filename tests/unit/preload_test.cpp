@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -17,9 +18,12 @@
 #include "orvo3d/image.h"
 #include "orvo3d/log.h"
 #include "orvo3d/preload.h"
+#include "orvo3d/service.h"
 #include "orvo3d/sound.h"
+#include "orvo3d/staticmodel.h"
 #include "platform/resources.h"
 #include "support/sandbox.h"
+#include "support/services.h"
 
 namespace {
 
@@ -92,14 +96,13 @@ TEST(PreloadTable, ClearWaitsForUnfinishedWorkAndDropsItsResultAndRecords) {
 
 TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
     ImagePreloads preloads;
-    Registration<ImagePreloads> registered(preloads);
     for (const char* path : {"data/metal.jpg", "data/building-normal.jpg"}) {
         SCOPED_TRACE(path);
         const DecodedImage plain = loadImage(path);
         ASSERT_NE(plain.pixels, nullptr);
 
         preloadImage(preloads, path);
-        const DecodedImage preloaded = loadImage(path);
+        const DecodedImage preloaded = loadImage(path, &preloads);
         EXPECT_FALSE(preloads.take(path)) << "the load did not take the preloaded pixels";
         ASSERT_NE(preloaded.pixels, nullptr);
         EXPECT_EQ(preloaded.width, plain.width);
@@ -112,40 +115,59 @@ TEST(PreloadImage, GivesThePixelsOfAPlainDecode) {
     EXPECT_EQ(readLog(), "");
 }
 
-// Loads look in the newest registered table only while it is registered.
-TEST(PreloadImage, LoadsTakeFromTheRegisteredTableOnly) {
-    ImagePreloads outer, inner;
-    preloadImage(outer, "data/metal.jpg");
-    EXPECT_NE(loadImage("data/metal.jpg").pixels, nullptr);
-    EXPECT_TRUE(outer.take("data/metal.jpg")) << "an unregistered table was used";
+// A 1 x 1 image of one colour, standing for a preloaded result that no
+// decoder of the path could have given.
+DecodedImage markerImage(unsigned char value) {
+    DecodedImage image;
+    image.pixels = {new unsigned char[3]{value, value, value}, [](unsigned char* p) { delete[] p; }};
+    image.width = 1;
+    image.height = 1;
+    return image;
+}
 
-    Registration<ImagePreloads> outerRegistered(outer);
-    preloadImage(outer, "data/metal.jpg");
-    {
-        Registration<ImagePreloads> innerRegistered(inner);
-        preloadImage(inner, "data/metal.jpg");
-        EXPECT_NE(loadImage("data/metal.jpg").pixels, nullptr);
-        EXPECT_FALSE(inner.take("data/metal.jpg"));
-    }
-    EXPECT_EQ(Registration<ImagePreloads>::find(), &outer);
-    EXPECT_NE(loadImage("data/metal.jpg").pixels, nullptr);
-    EXPECT_FALSE(outer.take("data/metal.jpg"));
+// A load takes from the table it is given, and from no other; without a
+// table, or when its table does not hold the path, it decodes itself.
+TEST(PreloadImage, LoadsTakeFromTheTableTheyAreGivenOnly) {
+    const char* const path = "data/metal.jpg";
+    ImagePreloads given, other;
+    other.start(path, [] { return markerImage(7); });
+    const DecodedImage alone = loadImage(path);
+    ASSERT_NE(alone.pixels, nullptr);
+    EXPECT_EQ(alone.width, 1024) << "a load given no table took a preload";
+    EXPECT_TRUE(other.take(path));
+
+    given.start(path, [] { return markerImage(200); });
+    other.start(path, [] { return markerImage(7); });
+    const DecodedImage fromTable = loadImage(path, &given);
+    ASSERT_NE(fromTable.pixels, nullptr);
+    EXPECT_EQ(fromTable.width, 1);
+    EXPECT_EQ(fromTable.height, 1);
+    EXPECT_EQ(fromTable.pixels.get()[0], 200);
+    EXPECT_FALSE(given.take(path)) << "the load left its preload in the table";
+    EXPECT_TRUE(other.take(path)) << "a load took from a table it was not given";
+
+    const DecodedImage notHeld = loadImage(path, &given);
+    ASSERT_NE(notHeld.pixels, nullptr);
+    EXPECT_EQ(notHeld.width, alone.width);
+    EXPECT_EQ(notHeld.height, alone.height);
+    EXPECT_EQ(std::memcmp(notHeld.pixels.get(), alone.pixels.get(),
+                          static_cast<std::size_t>(alone.width) * alone.height * 3),
+              0);
     EXPECT_EQ(readLog(), "");
 }
 
 TEST(PreloadImage, AFailedDecodeIsRecordedWhenItsImageIsLoaded) {
     ImagePreloads preloads;
-    Registration<ImagePreloads> registered(preloads);
     preloadImage(preloads, "data/no-such-image.jpg");
     EXPECT_EQ(readLog(), "") << "recorded before the loader asked for the image";
-    EXPECT_EQ(loadImage("data/no-such-image.jpg").pixels, nullptr);
+    EXPECT_EQ(loadImage("data/no-such-image.jpg", &preloads).pixels, nullptr);
     EXPECT_EQ(countOf(readLog(), "Failed to load texture"), 1);
     EXPECT_EQ(countOf(readLog(), "ERROR"), 1);
 }
 
 TEST(PreloadSound, AClipDecodedOnAWorkerIsTheClipDecodedHere) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     std::unique_ptr<SoundClip> fromWorker;
     std::thread worker([&] { fromWorker = sound.decode("data/music.mp3"); });
@@ -165,13 +187,13 @@ TEST(PreloadSound, AClipDecodedOnAWorkerIsTheClipDecodedHere) {
 
 TEST(PreloadSound, MusicStartsOnceItsDecodingIsDone) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    StartupLoader loader;
+    StartupLoader loader(testSoundService());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!loader.startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_TRUE(loader.startMusicWhenDecoded());
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     EXPECT_EQ(Mix_Playing(Sound::kMusicChannel), 1);
     EXPECT_TRUE(sound.load("data/music.mp3").looping);
@@ -181,7 +203,7 @@ TEST(PreloadSound, MusicStartsOnceItsDecodingIsDone) {
 
 TEST(PreloadSound, AnEngineThatWillNotStartIsRecordedWhenTheMusicWouldStart) {
     setenv("SDL_AUDIODRIVER", "nonexistent", 1);
-    StartupLoader loader;
+    StartupLoader loader(testSoundService());
     int before = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!loader.startMusicWhenDecoded() && std::chrono::steady_clock::now() < deadline) {
@@ -190,23 +212,53 @@ TEST(PreloadSound, AnEngineThatWillNotStartIsRecordedWhenTheMusicWouldStart) {
     }
     EXPECT_EQ(before, 0) << "the worker's record reached the log before the music's turn";
     EXPECT_EQ(countOf(readLog(), "Failed to start sound engine: "), 1) << readLog();
-    EXPECT_FALSE(Sound::instance().engine);
+    EXPECT_FALSE(testSound().engine);
+}
+
+// The loader's tables hold the road's four textures and the ship, each
+// for one loader to take, decoded as their loaders would decode them.
+TEST(StartupLoader, ItsTablesHoldTheRoadsTexturesAndTheShip) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    StartupLoader loader(testSoundService());
+    ASSERT_NE(loader.images(), nullptr);
+    ASSERT_NE(loader.models(), nullptr);
+    for (const char* path :
+         {"data/metal.jpg", "data/metal-normal.jpg", "data/building.jpg", "data/building-normal.jpg"}) {
+        SCOPED_TRACE(path);
+        std::optional<DecodedImage> image = loader.images()->take(path);
+        ASSERT_TRUE(image);
+        ASSERT_NE(image->pixels, nullptr);
+        const DecodedImage plain = loadImage(path);
+        ASSERT_NE(plain.pixels, nullptr);
+        EXPECT_EQ(image->width, plain.width);
+        EXPECT_EQ(image->height, plain.height);
+        EXPECT_EQ(std::memcmp(image->pixels.get(), plain.pixels.get(),
+                              static_cast<std::size_t>(plain.width) * plain.height * 3),
+                  0);
+        EXPECT_FALSE(loader.images()->take(path));
+    }
+    std::optional<StaticModelData> ship = loader.models()->take("data/ship");
+    ASSERT_TRUE(ship);
+    EXPECT_EQ(ship->name, "data/ship");
+    EXPECT_EQ(ship->vertices.size(), loadStaticModelData("data/ship").vertices.size());
+    EXPECT_GT(ship->vertices.size(), 0u);
+    EXPECT_FALSE(loader.models()->take("data/ship"));
+    EXPECT_EQ(countOf(readLog(), "ERROR"), 0) << readLog();
 }
 
 // A loader left at once (a window that would not open) waits for its
-// workers: the music's worker has started the engine by then, and what
-// nobody took is dropped with its records.
+// workers: the music's worker has started the engine of the sound it was
+// given by then, and what nobody took is dropped with its records.
 TEST(StartupLoader, LeavingWaitsForTheWorkersAndDropsTheirResults) {
     setenv("SDL_AUDIODRIVER", "nonexistent", 1);
-    ServiceOwner<Sound> sound;
+    Lazy<Sound> sound;
     {
-        StartupLoader loader;
-        EXPECT_NE(Registration<ImagePreloads>::find(), nullptr);
-        EXPECT_NE(Registration<StaticModelPreloads>::find(), nullptr);
+        StartupLoader loader(sound);
+        EXPECT_NE(loader.images(), nullptr);
+        EXPECT_NE(loader.models(), nullptr);
     }
     EXPECT_NE(sound.made(), nullptr) << "the music's worker was still running";
-    EXPECT_EQ(Registration<ImagePreloads>::find(), nullptr);
-    EXPECT_EQ(Registration<StaticModelPreloads>::find(), nullptr);
+    EXPECT_EQ(testSoundService().made(), nullptr) << "the music was decoded with another sound";
     EXPECT_EQ(readLog(), "") << "records of dropped work were written";
 }
 

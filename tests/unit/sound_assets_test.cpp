@@ -15,6 +15,7 @@
 
 #include "orvo3d/sound.h"
 #include "platform/resources.h"
+#include "support/services.h"
 
 namespace {
 
@@ -142,7 +143,7 @@ TEST(SoundMusicAsset, EveryFrameIsMpeg2LayerThree24kHz64kbitJointStereo) {
 // as smoothly as neighbouring samples anywhere inside it: no click at the loop.
 TEST(SoundMusicAsset, DecodedLoopHasNoSeam) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     const SoundClip& clip = sound.load("data/music.mp3");
     ASSERT_TRUE(clip.chunk);

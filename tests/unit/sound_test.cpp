@@ -18,6 +18,7 @@
 
 #include "orvo3d/sound.h"
 #include "support/sandbox.h"
+#include "support/services.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ constexpr double kMixerMusicGain = 19.0 / 128.0;   // 0.15 likewise
 
 TEST(Sound, EffectIsMixedAtEffectVolumeFromItsFirstSample) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     EXPECT_EQ(sound.engine->frequency, Sound::kFrequency);
     EXPECT_EQ(sound.engine->channels, 2);
@@ -165,7 +166,7 @@ TEST(Sound, EffectIsMixedAtEffectVolumeFromItsFirstSample) {
 
 TEST(Sound, SecondPlayOverlapsTheFirst) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     const Samples clip = leftChannel(sound.load("data/jump.wav"));
     ASSERT_FALSE(clip.empty());
@@ -197,7 +198,7 @@ TEST(Sound, SecondPlayOverlapsTheFirst) {
 
 TEST(Sound, SixteenEffectsSoundTogetherAndASeventeenthReplacesTheOldest) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     for (int i = 0; i < Sound::kEffectChannels; ++i) sound.play("data/falloff.wav");
     EXPECT_EQ(Mix_Playing(-1), Sound::kEffectChannels);
@@ -208,7 +209,7 @@ TEST(Sound, SixteenEffectsSoundTogetherAndASeventeenthReplacesTheOldest) {
 
 TEST(Sound, MusicLoopsSeamlesslyAtMusicVolume) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     // The short tick as music, so many repetitions fit in a short test.
     const Samples clip = leftChannel(sound.load("data/menu.wav"));
@@ -230,7 +231,7 @@ TEST(Sound, MusicLoopsSeamlesslyAtMusicVolume) {
 
 TEST(Sound, LoopingBelongsToTheCachedSound) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     const Samples clip = leftChannel(sound.load("data/menu.wav"));
 
@@ -258,7 +259,7 @@ TEST(Sound, LoopingBelongsToTheCachedSound) {
 
 TEST(Sound, MusicTrackKeepsPlayingPastItsEnd) {
     DiskAudio disk("1");  // about twenty times faster than real time
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     const Samples music = leftChannel(sound.load("data/music.mp3"));
     ASSERT_GT(music.size(), std::size_t(80 * Sound::kFrequency));
@@ -280,7 +281,7 @@ TEST(Sound, MusicTrackKeepsPlayingPastItsEnd) {
 
 TEST(Sound, MissingClipReportsOnceAndStaysSilent) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     std::size_t before = disk.framesWritten();
     sound.play("data/nothing.wav");
@@ -306,7 +307,7 @@ TEST(Sound, MissingClipReportsOnceAndStaysSilent) {
 
 TEST(Sound, CaseOfThePathDoesNotMatterAndEachSoundDecodesOnce) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     sound.play("data/menu.wav");
     const Mix_Chunk* first = sound.load("data/menu.wav").chunk.get();
@@ -321,7 +322,7 @@ TEST(Sound, CaseOfThePathDoesNotMatterAndEachSoundDecodesOnce) {
 
 TEST(Sound, WithoutAnAudioDeviceTheGameRunsOnSilently) {
     setenv("SDL_AUDIODRIVER", "nonexistent", 1);
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     EXPECT_FALSE(sound.engine);
     sound.play("data/jump.wav");
     sound.playMusic("data/music.mp3");
@@ -361,7 +362,7 @@ std::size_t alignLoop(const Samples& out, const Samples& clip, std::size_t from)
 
 TEST(Sound, MutingFadesTheWholeMixToSilenceAndUnmutingBringsBackTheExactVolumes) {
     DiskAudio disk;
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     const Samples clip = leftChannel(sound.load("data/menu.wav"));
     ASSERT_GT(clip.size(), 1000u);
@@ -408,7 +409,7 @@ TEST(Sound, MutingFadesTheWholeMixToSilenceAndUnmutingBringsBackTheExactVolumes)
 TEST(Sound, AStartMutedIsSilentFromTheFirstSampleAndEffectsPlayAtTheirVolumeOnceUnmuted) {
     DiskAudio disk;
     Sound::setMuted(true);
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     ASSERT_TRUE(sound.engine);
     sound.playMusic("data/menu.wav");
     disk.waitFor(0, Sound::kFrequency / 2);

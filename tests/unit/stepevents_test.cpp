@@ -1,74 +1,24 @@
-// The screen's answer to a step's events: each event's sound in the order
-// of the events, and at the end of a run the best-score save, on the real
-// mixer (SDL's disk driver) and a real store in the test's HOME.
+// The best score as the game keeps it, over a real store in the test's HOME:
+// the end of a run offers its score, which is saved only when it beats the
+// stored best, and games whose runs end at once leave the largest stored.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "game/bestscore.h"
 #include "game/highscore.h"
-#include "game/stepevents.h"
 #include "platform/userstore.h"
-#include "support/effect_probe.h"
 #include "support/sandbox.h"
 
 namespace {
-
-class StepEvents : public testing::Test {
-protected:
-    void SetUp() override {
-        EffectProbe::useDiskDriver();
-        ASSERT_TRUE(sounds.ready()) << "the disk audio driver did not start";
-        sounds.clear();
-    }
-
-    // The clips on the effect channels, first channel first: the mixer gives
-    // each new effect the lowest free channel, so this is the play order.
-    std::vector<Mix_Chunk*> effectsInOrder() const {
-        std::vector<Mix_Chunk*> order;
-        for (int channel = Sound::kMusicChannel + 1; channel < Mix_AllocateChannels(-1); ++channel) {
-            if (Mix_Playing(channel) != 0) order.push_back(Mix_GetChunk(channel));
-        }
-        return order;
-    }
-    Mix_Chunk* clip(const char* path) const { return Sound::instance().load(path).chunk.get(); }
-
-    EffectProbe sounds;
-};
-
-// The events' own test, with a best of its own.
-class StepEventsSounds : public StepEvents {
-protected:
-    BestScore best;
-};
-
-TEST_F(StepEventsSounds, EachEventPlaysItsSoundInOrder) {
-    Player player(5);
-    answerEvents({{EventKind::Jumped},
-                  {EventKind::Landed},
-                  {EventKind::Crashed},
-                  {EventKind::FellOff},
-                  {EventKind::Resumed},
-                  {EventKind::Lost}},
-                 player, best);
-    const std::vector<Mix_Chunk*> expected = {clip("data/jump.wav"), clip("data/crash.wav"), clip("data/falloff.wav"),
-                                              clip("data/select.wav"), clip("data/crash.wav")};
-    for (Mix_Chunk* chunk : expected) ASSERT_NE(chunk, nullptr);
-    EXPECT_EQ(effectsInOrder(), expected) << "landing is silent; the rest sound in the order reported";
-    EXPECT_EQ(player.best, 5) << "only the end of a run reads the store";
-
-    sounds.clear();
-    answerEvents({}, player, best);
-    EXPECT_TRUE(effectsInOrder().empty());
-}
 
 // The stored best as the original store wrote it, padded so that a fresh
 // save of the same number gives different bytes.
@@ -97,11 +47,11 @@ const SaveCase kSaveCases[] = {
     {"Greater", 513, 513, true},
 };
 
-class StepEventsSave : public StepEvents, public testing::WithParamInterface<SaveCase> {};
+class BestScoreOffer : public testing::TestWithParam<SaveCase> {};
 
-// The end of a run reads the stored best into the player (the corner shows
-// it) and saves only a greater score; the crash of that step still sounds.
-TEST_P(StepEventsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
+// The end of a run gives back the stored best before it (the corner shows
+// it) and saves only a greater score.
+TEST_P(BestScoreOffer, OnlyAGreaterScoreIsSaved) {
     const SaveCase& c = GetParam();
     storePaddedBest("000512");
     ASSERT_FALSE(HasFatalFailure());
@@ -110,9 +60,7 @@ TEST_P(StepEventsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
     const std::string before = storedBytes();
     ASSERT_FALSE(before.empty());
 
-    Player player(0);
-    answerEvents({{EventKind::Lost}, {EventKind::RunEnded, c.score}}, player, best);
-    EXPECT_EQ(player.best, 512) << "the best before the run";
+    EXPECT_EQ(best.offer(c.score), 512) << "the best before the run";
     EXPECT_EQ(best.value(), c.expectedBest) << "at once, while the save may still be on its way";
     best.finish();
     EXPECT_EQ(best.value(), c.expectedBest);
@@ -123,8 +71,16 @@ TEST_P(StepEventsSave, OnlyAGreaterScoreIsSavedAtTheEndOfTheRun) {
     } else {
         EXPECT_EQ(storedBytes(), before) << "nothing may be written";
     }
-    EXPECT_EQ(sounds.playing("data/crash.wav"), 1);
+
+    // The next run's end starts from the best this one left.
+    EXPECT_EQ(best.offer(c.score), c.expectedBest);
+    best.finish();
+    EXPECT_EQ(HighScore::load(report), c.expectedBest);
+    EXPECT_EQ(countOf(readLog(), "ERROR"), 0) << readLog();
 }
+
+INSTANTIATE_TEST_SUITE_P(Scores, BestScoreOffer, testing::ValuesIn(kSaveCases),
+                         [](const testing::TestParamInfo<SaveCase>& info) { return std::string(info.param.name); });
 
 // How many times each race below is run: a few in the suite, hundreds from
 // bench/save_races.sh.
@@ -156,9 +112,10 @@ TEST(RunsEndingAtOnce, TheLargestScoreAlwaysSurvives) {
                     ::close(gate[1]);
                     char byte = 0;
                     if (::read(gate[0], &byte, 1) != 0) ::_exit(2);
-                    Player player(0);
+                    // As a game keeps its best: read at its start, offered
+                    // the run's score, the save waited for on the way out.
                     BestScore best;
-                    answerEvents({{EventKind::RunEnded, score}}, player, best);
+                    best.offer(score);
                     best.finish();
                     ::_exit(0);
                 }
@@ -179,8 +136,5 @@ TEST(RunsEndingAtOnce, TheLargestScoreAlwaysSurvives) {
                            << " trials";
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Scores, StepEventsSave, testing::ValuesIn(kSaveCases),
-                         [](const testing::TestParamInfo<SaveCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
