@@ -1,6 +1,7 @@
-// Frame-timing harness: the game's own window, context and screens, then a
-// few hundred frames of real play with scripted keys. Prints the median and
-// 99th-percentile frame time (update + render + swap + glFinish), the CPU
+// Frame-timing harness: the game's own window, context, services and screen
+// machine, put together as the application does, then a few hundred frames
+// of real play with scripted keys. Prints the median and 99th-percentile
+// frame time (the screens' update and render + swap + glFinish), the CPU
 // time per frame, the time from process start to the first frame on screen
 // and the peak resident memory.
 //
@@ -21,25 +22,28 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "game/font.h"
 #include "game/bestscore.h"
+#include "game/displaymode.h"
+#include "game/font.h"
 #include "game/gameloop.h"
-#include "game/gameover.h"
 #include "game/input.h"
 #include "game/mainloop.h"
-#include "game/menu.h"
+#include "game/padmappings.h"
 #include "game/plate.h"
+#include "game/screenmachine.h"
 #include "game/startup.h"
-#include "game/track.h"
 #include "orvo3d/log.h"
+#include "orvo3d/service.h"
 #include "orvo3d/sound.h"
 #include "sim/player.h"
+#include "sim/road.h"
 
 namespace {
 
@@ -109,11 +113,27 @@ public:
         jumpHeld = true;
     }
 
-    void steer(const Player& player, const Track& track) {
+    // Off the road: lets go of every key, then taps Jump, which leaves the
+    // game-over screen and picks START on the menu.
+    void confirm() {
+        letGo();
+        key(window, GLFW_KEY_SPACE, true);
+        key(window, GLFW_KEY_SPACE, false);
+    }
+
+    void letGo() {
+        if (jumpHeld) key(window, GLFW_KEY_SPACE, false);
+        if (steering == 1) key(window, GLFW_KEY_LEFT, false);
+        if (steering == 2) key(window, GLFW_KEY_RIGHT, false);
+        jumpHeld = false;
+        steering = 0;
+    }
+
+    void steer(const Player& player, const Road& road) {
         float ahead = player.z + 2.0f + player.speed * 0.25f;
         float target = player.x;
         const Plate* floor = nullptr;
-        for (const auto& plate : track.plates) {
+        for (const auto& plate : road.plates) {
             if (!plate->isFloor) continue;
             float half = plate->size.z * 0.5f;
             if (ahead >= plate->position.z - half && ahead <= plate->position.z + half) floor = plate.get();
@@ -124,7 +144,7 @@ public:
             target = floor->position.x;
             // A block standing ahead on this plate: aim for the wider lane
             // beside it.
-            for (const auto& plate : track.plates) {
+            for (const auto& plate : road.plates) {
                 if (plate->isFloor || plate->isPillar) continue;
                 float nearEnd = plate->position.z - plate->size.z * 0.5f;
                 float farEnd = plate->position.z + plate->size.z * 0.5f;
@@ -194,45 +214,64 @@ int main(int argc, char** argv) {
     // No sound card is needed to time frames; a given driver is kept.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
 
-    // The start-up of the game's own main, step by step.
+    // The start-up of the game's own main and Application, step by step,
+    // with the pieces the application owns declared in its order.
     Logger::init(false);
-    // The services the application owns, then its loader.
-    ServiceOwner<Input> input;
-    ServiceOwner<Sound> sound;
-    auto loader = std::make_unique<StartupLoader>();
     if (!glfwInit()) {
         std::fputs("frame timing: no display\n", stderr);
         return 1;
     }
-    GLFWwindow* window = openGameWindow({forcedWidth, forcedHeight});
+    auto input = std::make_unique<Input>();
+    auto sound = std::make_unique<Lazy<Sound>>();
+    auto events = std::make_unique<WindowEvents>(*input);
+    UnmappedPads pads;
+    auto loader = std::make_unique<StartupLoader>(*sound);
+    loadPadMappings();
+    WindowSize size{forcedWidth, forcedHeight};
+    GLFWwindow* window = openGameWindow(size);
     if (window == nullptr) {
         std::fputs("frame timing: no OpenGL 4.3 core window\n", stderr);
+        loader.reset();
+        sound.reset();
         glfwTerminate();
         return 2;
     }
     // The keys reach the table as the game's window gives them.
-    Input::instance().releaseFrames = 3;
-    WindowEvents events(Input::instance());
-    events.attach(window);
+    input->releaseFrames = 3;
+    events->attach(window);
+    auto display = std::make_unique<DisplayMode>(window, size, false);
 
     const double windowReady = now();
-    ServiceOwner<PlateRenderer> plates;
-    ServiceOwner<Font> font(&Font::withGlObjects);
-    BestScore best;
-    auto game = std::make_unique<Game>(best);
-    const double gameBuilt = now();
-    auto menu = std::make_unique<Menu>(best);
-    auto gameOver = std::make_unique<GameOver>(best);
+    auto best = std::make_unique<BestScore>();
+    auto plates = std::make_unique<PlateRenderer>(loader->images());
+    std::unique_ptr<Font> font = Font::withGlObjects();
+    const double servicesBuilt = now();
+    auto screens =
+        std::make_unique<ScreenMachine>(ScreenServices{*sound, *best, *input}, *plates, *font, loader->models());
     const double screensBuilt = now();
     // As in the game, the music starts here when its decoding is done, or
     // after a later frame.
     loader->startMusicWhenDecoded();
     const double musicStarted = now();
 
+    // One frame of the application's loop, without its wait: the frame's
+    // commands and input collected, the screen that is on updating and
+    // drawing into the frame's target, the picture presented.
+    const float dt = frameStep(1.0 / 60.0 + static_cast<double>(0.001f));
+    auto runFrame = [&](float step) {
+        glfwPollEvents();
+        pollGamepads(*input, pads, glfwGetTime());
+        const FrameCommands commands = events->takeCommands();
+        if (input->takeInterruption()) screens->interrupt();
+        const RenderTarget target = display->beginFrame(commands.toggleDisplay);
+        FrameInput frame = collectFrame(*input, screens->state, step, commands);
+        const Outcome outcome = screens->frame(frame, target);
+        display->endFrame();
+        return outcome;
+    };
+
     // The game's first frame is a menu frame.
-    glfwPollEvents();
-    menu->update();
-    menu->render();
+    runFrame(frameStep(glfwGetTime()));
     glfwSwapBuffers(window);
     glFinish();
     const double firstFrame = now();
@@ -240,48 +279,62 @@ int main(int argc, char** argv) {
         startedSinceBoot >= 0.0 ? (mainSinceBoot - startedSinceBoot) + (firstFrame - mainEntered) : -1.0;
 
     // Play: the pace of the real loop (1/60 s + 1 ms a frame) as the step,
-    // so that every machine plays the same frames.
-    const float dt = frameStep(1.0 / 60.0 + static_cast<double>(0.001f));
-    game->reset();
+    // so that every machine plays the same frames. Only the frames of a run
+    // are timed: the pilot passes the game-over screen and the menu with a
+    // tap each, untimed.
     Pilot pilot(window);
-    pilot.start();
-    std::vector<double> frameTimes, updateTimes, renderTimes, swapTimes;
+    int runs = 0;
+    std::vector<double> frameTimes, screenTimes, swapTimes;
     frameTimes.reserve(static_cast<std::size_t>(frames));
-    int runs = 1;
     std::int64_t bestDistance = 0;
     const double cpuStart = cpuSeconds(RUSAGE_SELF);
     const double threadCpuStart = cpuSeconds(RUSAGE_THREAD);
     const double wallStart = now();
-    for (int frame = 0; frame < frames; ++frame) {
-        glfwPollEvents();
-        pilot.steer(*game->player, *game->track);
-        // glFinish after the render separates drawing from presenting; the
+    double untimed = 0.0, untimedCpu = 0.0, untimedThreadCpu = 0.0;
+    int framesOffTheRoad = 0;
+    while (static_cast<int>(frameTimes.size()) < frames) {
+        if (screens->state != ScreenState::Playing) {
+            // A tap leaves each screen: a few frames at most.
+            if (++framesOffTheRoad > 100) {
+                std::fputs("frame timing: the scripted taps do not start a run\n", stderr);
+                return 4;
+            }
+            const double begin = now();
+            const double cpuBegin = cpuSeconds(RUSAGE_SELF);
+            const double threadCpuBegin = cpuSeconds(RUSAGE_THREAD);
+            pilot.confirm();
+            if (runFrame(dt).newRun) {
+                ++runs;
+                pilot.start();
+            }
+            glfwSwapBuffers(window);
+            glFinish();
+            untimed += now() - begin;
+            untimedCpu += cpuSeconds(RUSAGE_SELF) - cpuBegin;
+            untimedThreadCpu += cpuSeconds(RUSAGE_THREAD) - threadCpuBegin;
+            continue;
+        }
+        framesOffTheRoad = 0;
+        pilot.steer(*screens->game->player, *screens->game->road);
+        // glFinish after the screens separates drawing from presenting; the
         // software renderer would finish the drawing in the swap anyway.
         const double begin = now();
-        bool running = game->update(dt);
-        const double updated = now();
-        game->render();
+        runFrame(dt);
         glFinish();
-        const double rendered = now();
+        const double drawn = now();
         glfwSwapBuffers(window);
         glFinish();
         const double end = now();
         loader->startMusicWhenDecoded();
+        best->collect();
         frameTimes.push_back(end - begin);
-        updateTimes.push_back(updated - begin);
-        renderTimes.push_back(rendered - updated);
-        swapTimes.push_back(end - rendered);
-        bestDistance = std::max(bestDistance, game->score());
-        if (!running) {
-            // Straight into the next run; the game-over screen is not timed.
-            gameOver->setScore(game->score());
-            game->reset();
-            ++runs;
-        }
+        screenTimes.push_back(drawn - begin);
+        swapTimes.push_back(end - drawn);
+        bestDistance = std::max(bestDistance, screens->game->score());
     }
-    const double wall = now() - wallStart;
-    const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart;
-    const double threadCpu = cpuSeconds(RUSAGE_THREAD) - threadCpuStart;
+    const double wall = now() - wallStart - untimed;
+    const double cpu = cpuSeconds(RUSAGE_SELF) - cpuStart - untimedCpu;
+    const double threadCpu = cpuSeconds(RUSAGE_THREAD) - threadCpuStart - untimedThreadCpu;
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -290,7 +343,7 @@ int main(int argc, char** argv) {
 
     std::printf("renderer            %s\n", renderer != nullptr ? renderer : "?");
     std::printf("GL version          %s\n", version != nullptr ? version : "?");
-    std::printf("window              %d x %d\n", windowWidth, windowHeight);
+    std::printf("window              %d x %d\n", size.width, size.height);
     if (!frameTimes.empty()) {
         double mean = 0.0;
         for (double t : frameTimes) mean += t;
@@ -303,17 +356,17 @@ int main(int argc, char** argv) {
         std::printf("frame time mean     %.1f ms (max %.1f ms, %.1f frames/s)\n", mean * 1000.0,
                     *std::max_element(frameTimes.begin(), frameTimes.end()) * 1000.0,
                     static_cast<double>(frameTimes.size()) / wall);
-        std::printf("  medians           update %.2f ms, render %.1f ms, swap %.1f ms\n",
-                    percentile(updateTimes, 0.5) * 1000.0, percentile(renderTimes, 0.5) * 1000.0,
-                    percentile(swapTimes, 0.5) * 1000.0);
+        std::printf("  medians           update and render %.1f ms, swap %.1f ms\n",
+                    percentile(screenTimes, 0.5) * 1000.0, percentile(swapTimes, 0.5) * 1000.0);
         std::printf("CPU per frame       %.1f ms all threads, %.1f ms main thread\n", cpu * perFrame,
                     threadCpu * perFrame);
     }
     std::printf("start to 1st frame  %.0f ms\n", sinceProcessStart * 1000.0);
-    std::printf("  of which          %.0f ms before main, %.0f ms GLFW and window, %.0f ms Game, %.0f ms Menu and "
-                "GameOver, %.0f ms music (when decoded by then), %.0f ms first menu frame\n",
+    std::printf("  of which          %.0f ms before main, %.0f ms GLFW and window, %.0f ms best score, plate "
+                "renderer and font, %.0f ms screens (Game, Menu and GameOver), %.0f ms music (when decoded by "
+                "then), %.0f ms first menu frame\n",
                 (mainSinceBoot - startedSinceBoot) * 1000.0, (windowReady - mainEntered) * 1000.0,
-                (gameBuilt - windowReady) * 1000.0, (screensBuilt - gameBuilt) * 1000.0,
+                (servicesBuilt - windowReady) * 1000.0, (screensBuilt - servicesBuilt) * 1000.0,
                 (musicStarted - screensBuilt) * 1000.0, (firstFrame - musicStarted) * 1000.0);
     std::printf("peak memory         %.1f MiB (ru_maxrss)\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
 
@@ -321,15 +374,19 @@ int main(int argc, char** argv) {
     auto logSize = std::filesystem::file_size(sandbox / "message.log", noLog);
     std::printf("message.log         %s\n", noLog ? "empty (no records)" : (std::to_string(logSize) + " bytes").c_str());
 
-    // Taken down as the application does: GL objects while the context is
-    // current, the loader's workers before the Sound goes.
-    gameOver.reset();
-    menu.reset();
-    game.reset();
+    // Taken down as the application does: the screens and the GL services
+    // while the context is current, the loader's workers before the Sound
+    // goes, a best score on its way saved once the window is gone.
+    screens.reset();
     loader.reset();
     font.reset();
     plates.reset();
+    display.reset();
     glfwDestroyWindow(window);
+    best.reset();
+    sound.reset();
+    events.reset();
+    input.reset();
     glfwTerminate();
     if (chdir("/") == 0) {
         std::error_code ignored;

@@ -1,8 +1,8 @@
-// The running game per frame: Game::update early in a run and far down the
-// road, and one whole frame (update, shadow and main pass, swap, glFinish)
-// measured next to an empty frame (clears and swap, glFinish) in the same
-// loop, at the window sizes the game picks: 1920 x 1080 (a 1920 x 1200
-// screen) and 1280 x 720.
+// The running game per frame: Game::update (on the frame's input as the
+// screen machine collects it) early in a run and far down the road, and one
+// whole frame (update, shadow and main pass, swap, glFinish) measured next to
+// an empty frame (clears and swap, glFinish) in the same loop, at the window
+// sizes the game picks: 1920 x 1080 (a 1920 x 1200 screen) and 1280 x 720.
 #include <benchmark/benchmark.h>
 
 #include "orvo3d/opengl.h"  // epoxy before GLFW's own GL header
@@ -13,11 +13,16 @@
 #include <cstdlib>
 
 #include "game/bestscore.h"
+#include "game/font.h"
 #include "game/gameloop.h"
+#include "game/input.h"
 #include "game/mainloop.h"
-#include "game/track.h"
+#include "game/plate.h"
+#include "game/screenmachine.h"
 #include "sim/player.h"
+#include "sim/road.h"
 #include "support/gl_context.h"
+#include "support/services.h"
 
 namespace {
 
@@ -29,6 +34,7 @@ constexpr int kEarlyUpdates = 120;
 
 struct Bench {
     GlContext* ctx = nullptr;
+    BestScore* best = nullptr;
     Game* game = nullptr;
 };
 
@@ -41,7 +47,9 @@ Bench& bench() {
         made.ctx = new GlContext(1920, 1080);  // never destroyed: it outlives the Game
         if (!made.ctx->ok()) return made;
         glfwShowWindow(made.ctx->window);
-        made.game = new Game(*new BestScore);  // both outlive the benchmarks
+        // Both outlive the benchmarks, as the context's font and plates do.
+        made.best = new BestScore;
+        made.game = new Game(made.ctx->plates.get(), made.ctx->font.get(), made.best->value());
         return made;
     }();
     if (b.ctx != nullptr && b.ctx->ok()) glfwMakeContextCurrent(b.ctx->window);
@@ -56,8 +64,6 @@ bool useWindowSize(Bench& b, int width, int height) {
         int w = 0, h = 0;
         glfwGetFramebufferSize(b.ctx->window, &w, &h);
         if (w == width && h == height) {
-            windowWidth = width;
-            windowHeight = height;
             b.ctx->width = width;
             b.ctx->height = height;
             setInitialGlState(width, height);
@@ -68,6 +74,13 @@ bool useWindowSize(Bench& b, int width, int height) {
     return false;
 }
 
+// One update of the run as the screen machine makes it, on the frame's input
+// from the test process's key table (no key down); false once the run ends.
+bool update(Game& game) {
+    FrameInput frame = collectFrame(testInput(), ScreenState::Playing, kFrameDt);
+    return game.update(frame).next == ScreenState::Playing;
+}
+
 void BM_GameUpdateEarlyInARun(benchmark::State& state) {
     Bench& b = bench();
     if (b.game == nullptr) {
@@ -75,17 +88,17 @@ void BM_GameUpdateEarlyInARun(benchmark::State& state) {
         return;
     }
     Game& game = *b.game;
-    game.reset();
+    game.reset(b.best->value());
     int updates = 0;
     for (auto _ : state) {
-        if (!game.update(kFrameDt) || ++updates == kEarlyUpdates) {
+        if (!update(game) || ++updates == kEarlyUpdates) {
             state.PauseTiming();
-            game.reset();
+            game.reset(b.best->value());
             updates = 0;
             state.ResumeTiming();
         }
     }
-    state.counters["plates"] = static_cast<double>(game.track->plates.size());
+    state.counters["plates"] = static_cast<double>(game.road->plates.size());
 }
 BENCHMARK(BM_GameUpdateEarlyInARun)->Unit(benchmark::kMicrosecond);
 
@@ -102,7 +115,7 @@ void BM_GameUpdateAtDistance5000(benchmark::State& state) {
     }
     Game& game = *b.game;
     Player& player = *game.player;
-    game.reset();
+    game.reset(b.best->value());
     auto keepAloft = [&player] {
         if (player.y < 8.0f) {
             player.y = 20.0f;
@@ -116,16 +129,16 @@ void BM_GameUpdateAtDistance5000(benchmark::State& state) {
     // any 100 updates.
     for (int i = 0; i < 110; ++i) {
         keepAloft();
-        game.update(kFrameDt);
+        update(game);
     }
     std::size_t plates = 0;
     for (auto _ : state) {
         keepAloft();
-        if (!game.update(kFrameDt)) {
+        if (!update(game)) {
             state.SkipWithError("the run ended");
             break;
         }
-        plates += game.track->plates.size();
+        plates += game.road->plates.size();
     }
     state.counters["plates"] = static_cast<double>(plates) / static_cast<double>(state.iterations());
     state.counters["end z"] = player.z;
@@ -152,8 +165,8 @@ void BM_FrameNextToEmptyFrame(benchmark::State& state) {
         return;
     }
     Game& game = *b.game;
-    game.reset();
-    game.render();  // first draws compile and upload outside the measurement
+    game.reset(b.best->value());
+    game.render(b.ctx->target());  // first draws compile and upload outside the measurement
     glFinish();
 
     double empty = 0.0;
@@ -167,8 +180,8 @@ void BM_FrameNextToEmptyFrame(benchmark::State& state) {
         glfwSwapBuffers(b.ctx->window);
         glFinish();
         const Clock::time_point t1 = Clock::now();
-        const bool running = game.update(kFrameDt);
-        game.render();
+        const bool running = update(game);
+        game.render(b.ctx->target());
         glfwSwapBuffers(b.ctx->window);
         glFinish();
         const Clock::time_point t2 = Clock::now();
@@ -176,7 +189,7 @@ void BM_FrameNextToEmptyFrame(benchmark::State& state) {
         empty += seconds(t1 - t0);
         whole += seconds(t2 - t1);
         if (!running || ++updates == kEarlyUpdates) {
-            game.reset();
+            game.reset(b.best->value());
             updates = 0;
         }
     }

@@ -7,6 +7,7 @@
 
 #include "game/highscore.h"
 #include "orvo3d/sound.h"
+#include "support/services.h"
 
 static void BM_HighScoreLoad(benchmark::State& state) {
     HighScore::save(123456789);
@@ -25,7 +26,7 @@ BENCHMARK(BM_HighScoreSave)->Repetitions(3)->ReportAggregatesOnly(true);
 // A cached effect on the dummy driver (override with SDL_AUDIODRIVER=disk).
 static void BM_SoundPlayCached(benchmark::State& state) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
-    Sound& sound = Sound::instance();
+    Sound& sound = testSound();
     if (!sound.engine) {
         state.SkipWithError("no audio engine");
         return;

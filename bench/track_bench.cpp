@@ -1,60 +1,47 @@
 // Road generation: building the road out to distance 10 000 the way a run
-// does (one Track::update per frame at top speed), and one culling and
-// generation step on its own.
+// does (one Road::update per frame at top speed), and one culling and
+// generation step on its own. The road is the simulation's alone: no GL.
 #include <benchmark/benchmark.h>
 
-#include "game/plate.h"
-#include "game/track.h"
-#include "support/gl_context.h"
+#include <memory>
+
+#include "sim/road.h"
 
 namespace {
 
 // Top speed 40 units/s at about 57 frames per second.
 constexpr float kStepPerUpdate = 40.0f / 57.0f;
 
-bool haveContext() {
-    static GlContext ctx(1280, 720);  // plates need the GL context for their renderer
-    return ctx.ok();
-}
-
-void BM_TrackUpdateTo10000(benchmark::State& state) {
-    if (!haveContext()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
+void BM_RoadUpdateTo10000(benchmark::State& state) {
     std::size_t plates = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        Track* track = new Track();
+        auto road = std::make_unique<Road>();
         state.ResumeTiming();
-        for (float distance = 0.0f; distance < 10000.0f; distance += kStepPerUpdate) track->update(distance);
-        benchmark::DoNotOptimize(track->frontier);
+        for (float distance = 0.0f; distance < 10000.0f; distance += kStepPerUpdate) road->update(distance);
+        benchmark::DoNotOptimize(road->frontier);
         state.PauseTiming();
-        plates = track->plates.size();
-        delete track;
+        plates = road->plates.size();
+        road.reset();
         state.ResumeTiming();
     }
     state.counters["live plates"] = static_cast<double>(plates);
 }
-BENCHMARK(BM_TrackUpdateTo10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RoadUpdateTo10000)->Unit(benchmark::kMillisecond);
 
 void BM_CullAndGenerateTo10000(benchmark::State& state) {
-    if (!haveContext()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
     for (auto _ : state) {
         state.PauseTiming();
-        Track* track = new Track();
+        auto road = std::make_unique<Road>();
         state.ResumeTiming();
         // Every 50th update at top speed.
         for (float distance = 0.0f; distance < 10000.0f; distance += 50.0f * kStepPerUpdate) {
-            track->distance = distance;
-            track->cullAndGenerate();
+            road->distance = distance;
+            road->cullAndGenerate();
         }
-        benchmark::DoNotOptimize(track->frontier);
+        benchmark::DoNotOptimize(road->frontier);
         state.PauseTiming();
-        delete track;
+        road.reset();
         state.ResumeTiming();
     }
 }
@@ -64,43 +51,34 @@ BENCHMARK(BM_CullAndGenerateTo10000)->Unit(benchmark::kMillisecond);
 // culled behind and generated ahead, in the block-on-every-plate stretch
 // (distance 2000 .. 10 000, so float precision stays what a run sees).
 void BM_CullAndGenerateStep(benchmark::State& state) {
-    if (!haveContext()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
-    Track* track = new Track();
-    track->distance = 2000.0f;
-    track->cullAndGenerate();
+    Road road;
+    road.distance = 2000.0f;
+    road.cullAndGenerate();
     for (auto _ : state) {
-        track->distance += 50.0f * kStepPerUpdate;
-        track->cullAndGenerate();
-        benchmark::DoNotOptimize(track->plates.data());
-        if (track->distance > 10000.0f) {
+        road.distance += 50.0f * kStepPerUpdate;
+        road.cullAndGenerate();
+        benchmark::DoNotOptimize(road.plates.data());
+        if (road.distance > 10000.0f) {
             state.PauseTiming();
-            track->distance = 2000.0f;
-            track->plates.clear();
-            track->frontier = 2000.0f;
-            track->cullAndGenerate();
+            road.distance = 2000.0f;
+            road.plates.clear();
+            road.frontier = 2000.0f;
+            road.cullAndGenerate();
             state.ResumeTiming();
         }
     }
-    state.counters["live plates"] = static_cast<double>(track->plates.size());
-    delete track;
+    state.counters["live plates"] = static_cast<double>(road.plates.size());
 }
 BENCHMARK(BM_CullAndGenerateStep)->Unit(benchmark::kMicrosecond);
 
-// What a reset costs: a new Track with its sheet, program and first 200 units.
-void BM_NewTrack(benchmark::State& state) {
-    if (!haveContext()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
+// What a reset costs: a new road with its first 200 units (the road's look
+// is built once and stays).
+void BM_NewRoad(benchmark::State& state) {
     for (auto _ : state) {
-        Track* track = new Track();
-        benchmark::DoNotOptimize(track->plates.data());
-        delete track;
+        auto road = std::make_unique<Road>();
+        benchmark::DoNotOptimize(road->plates.data());
     }
 }
-BENCHMARK(BM_NewTrack)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NewRoad)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
