@@ -263,7 +263,7 @@ int main(int argc, char** argv) {
         pollGamepads(*input, pads, glfwGetTime());
         const FrameCommands commands = events->takeCommands();
         if (input->takeInterruption()) screens->interrupt();
-        const RenderTarget target = display->beginFrame(commands.toggleDisplay);
+        const RenderTarget target = display->beginFrame(commands.displayToggles);
         FrameInput frame = collectFrame(*input, screens->state, step, commands);
         const Outcome outcome = screens->frame(frame, target);
         display->endFrame();

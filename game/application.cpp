@@ -84,7 +84,7 @@ void Application::run() {
         commands.quit = quit;
         carryOut(commands);
         if (input.takeInterruption()) screens->interrupt();
-        const RenderTarget target = display->beginFrame(commands.toggleDisplay);
+        const RenderTarget target = display->beginFrame(commands.displayToggles);
         FrameInput frame = collectFrame(input, screens->state, frameStep(elapsed), commands);
         const Outcome outcome = screens->frame(frame, target);
         display->endFrame();

@@ -108,8 +108,9 @@ void DisplayMode::leave() {
                          area.y + (area.height - size.height) / 2, size.width, size.height, GLFW_DONT_CARE);
 }
 
-RenderTarget DisplayMode::beginFrame(bool toggleRequested) {
-    if (toggleRequested) toggle();
+RenderTarget DisplayMode::beginFrame(int toggles) {
+    // Switching twice within a frame ends where it began.
+    if (toggles % 2 != 0) toggle();
     if (fullscreen() && !presenter) {
         try {
             presenter = std::make_unique<Presenter>(size.width, size.height);

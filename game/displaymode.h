@@ -35,9 +35,10 @@ public:
     DisplayMode(const DisplayMode&) = delete;
     DisplayMode& operator=(const DisplayMode&) = delete;
 
-    // Before a frame's screens: makes the switch when the frame asks for
-    // one, and gives the picture the screens draw into.
-    RenderTarget beginFrame(bool toggleRequested = false);
+    // Before a frame's screens: switches once for each of the frame's
+    // `toggles` (an even number leaves the mode as it was, unswitched), and
+    // gives the picture the screens draw into.
+    RenderTarget beginFrame(int toggles = 0);
     // After them, before the swap: in fullscreen, puts the picture on the
     // screen. In a window it does nothing.
     void endFrame();

@@ -242,14 +242,14 @@ void WindowEvents::key(int key, int action, int mods, double time) {
     // Jump: neither its press nor its release (Alt may go up first) reaches
     // the table, so it never confirms a menu entry or resumes a pause.
     if (key == GLFW_KEY_F11) {
-        if (action == GLFW_PRESS) commands.toggleDisplay = true;
+        if (action == GLFW_PRESS) ++commands.displayToggles;
         return;
     }
     if (key == GLFW_KEY_ENTER) {
         if (action == GLFW_PRESS) {
             enterWithAlt = (mods & GLFW_MOD_ALT) != 0;
             if (enterWithAlt) {
-                commands.toggleDisplay = true;
+                ++commands.displayToggles;
                 return;
             }
         } else if (enterWithAlt) {

@@ -17,9 +17,9 @@ enum class ScreenState : int { Menu = 0, GameOver = 1, Playing = 2 };
 // What the player asked of the frame loop between two frames that is no
 // action of the key table.
 struct FrameCommands {
-    // F11 or Alt+Enter: switch between the window and fullscreen (presses
-    // within one frame ask for one switch).
-    bool toggleDisplay = false;
+    // F11 and Alt+Enter presses: each one switches between the window and
+    // fullscreen.
+    int displayToggles = 0;
     // M presses: each one mutes or unmutes.
     int muteToggles = 0;
     // The window was asked to close.
