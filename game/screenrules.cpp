@@ -11,7 +11,8 @@ Effect startAfresh(Action a) { return {Effect::Kind::StartAfresh, nullptr, 0, a}
 }  // namespace
 
 Outcome updateMenu(std::int32_t& selection, InputSnapshot& input) {
-    Outcome outcome{ScreenState::Menu};
+    Outcome outcome;
+    outcome.next = ScreenState::Menu;
     if (input.takeTap(Action::Back)) {
         outcome.quit = true;
         return outcome;
@@ -42,7 +43,8 @@ Outcome updateMenu(std::int32_t& selection, InputSnapshot& input) {
 }
 
 Outcome updateGameOver(InputSnapshot& input) {
-    Outcome outcome{ScreenState::GameOver};
+    Outcome outcome;
+    outcome.next = ScreenState::GameOver;
     // Jump is only looked at without a Back tap, so it may stay pending.
     if (input.takeTap(Action::Back) || input.takeTap(Action::PadBack) || input.takeTap(Action::PadStart) ||
         input.takeTap(Action::Jump)) {
@@ -74,7 +76,8 @@ Events stepGame(float dt, InputSnapshot& input, bool& paused, Player& player, Ro
 }
 
 Outcome answerEvents(const Events& events) {
-    Outcome outcome{ScreenState::Playing};
+    Outcome outcome;
+    outcome.next = ScreenState::Playing;
     for (const Event& event : events) {
         switch (event.kind) {
             case EventKind::Jumped: outcome.effects.push_back(Effect::play("data/jump.wav")); break;
