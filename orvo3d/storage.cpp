@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "orvo3d/log.h"
-#include "platform/resources.h"
 
 namespace {
 
@@ -57,8 +56,22 @@ unsigned char* loadFile(const std::string& path, std::size_t& size) {
 
 namespace Storage {
 
+const Resource* findEmbedded(std::string_view name) {
+    // Said once, by the lookup that builds the table, under the name the
+    // table's builder has always had in the log.
+    static const bool reported = [] {
+        for (const std::string& missing : missingResources()) {
+            Logger::error("platform/resources_win", __LINE__, "Resource %s is missing from the executable",
+                          missing.c_str());
+        }
+        return true;
+    }();
+    static_cast<void>(reported);
+    return findResource(name);
+}
+
 unsigned char* load(std::string name, std::size_t& size) {
-    if (const Resource* resource = findResource(name)) {
+    if (const Resource* resource = findEmbedded(name)) {
         unsigned char* buffer = copyWithTerminator(resource->begin, resource->size());
         if (buffer != nullptr) {
             size = resource->size();
