@@ -21,7 +21,7 @@ function(vimbrot_windows_game_tests target)
     ${tests_dir}/support/files.cpp ${tests_dir}/support/sandbox_win.cpp ${tests_dir}/support/test_main_win.cpp
     ${ARGN})
   target_include_directories(${target} PRIVATE ${tests_dir})
-  target_link_libraries(${target} PRIVATE game GTest::gtest GTest::gmock)
+  target_link_libraries(${target} PRIVATE vimbrot::game GTest::gtest GTest::gmock)
   # The tree as the Windows program sees it: Wine's Z: drive is the root.
   target_compile_definitions(${target} PRIVATE
     VIMBROT_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}" VIMBROT_TEST_VERSION="${PROJECT_VERSION}")
@@ -34,7 +34,7 @@ add_executable(vimbrot_logic_tests
   ${tests_dir}/logic/plate_boxes_test.cpp ${tests_dir}/logic/player_physics_test.cpp
   ${tests_dir}/logic/replay_test.cpp ${tests_dir}/logic/road_test.cpp)
 target_include_directories(vimbrot_logic_tests PRIVATE ${tests_dir})
-target_link_libraries(vimbrot_logic_tests PRIVATE sim GTest::gtest GTest::gtest_main)
+target_link_libraries(vimbrot_logic_tests PRIVATE vimbrot::sim GTest::gtest GTest::gtest_main)
 target_link_options(vimbrot_logic_tests PRIVATE -static)
 set_target_properties(vimbrot_logic_tests PROPERTIES CROSSCOMPILING_EMULATOR "${vimbrot_wine_run}")
 
