@@ -9,11 +9,13 @@ set(unit_test_sources
   unit/commandline_test.cpp
   unit/font_test.cpp
   unit/gltf2_test.cpp
+  unit/highscore_test.cpp
   unit/image_test.cpp
   unit/input_test.cpp
   unit/log_test.cpp
   unit/mainloop_test.cpp
   unit/plate_textures_test.cpp
+  unit/settings_test.cpp
   unit/smoke_test.cpp
   unit/storage_test.cpp
   unit/track_random_test.cpp)
@@ -23,15 +25,19 @@ set(unit_test_sources
 set(linux_unit_test_sources
   unit/executable_test.cpp
   unit/fullscreen_test.cpp
-  unit/highscore_test.cpp
+  unit/highscore_posix_test.cpp
   unit/log_posix_test.cpp
   unit/padmappings_test.cpp
   unit/preload_test.cpp
-  unit/settings_test.cpp
+  unit/settings_posix_test.cpp
   unit/sound_assets_test.cpp
   unit/sound_test.cpp
   unit/stepevents_test.cpp
   unit/storage_posix_test.cpp)
+
+# Unit tests of Windows alone: the registry's form of the settings.
+set(windows_unit_test_sources
+  windows/settings_registry_test.cpp)
 
 # GL tests: a hidden window with the game's context, real pixels read back.
 set(gl_test_sources
