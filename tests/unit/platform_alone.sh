@@ -2,7 +2,7 @@
 # The platform library rests on nothing of the game's own: no source of it
 # includes a header of the engine, the game or the simulation, and the
 # library needs no symbol that one of their libraries defines.
-# Usage: platform_alone.sh <platform source dir> <platform library> <library above it>...
+# Usage: [NM=<nm of the toolchain>] platform_alone.sh <platform source dir> <platform library> <library above it>...
 set -euo pipefail
 sources=$1
 platform=$2
@@ -15,9 +15,9 @@ if [ -n "$included" ]; then
   exit 1
 fi
 
-needed=$(nm -u "$platform" | awk '$1 == "U" {print $2}' | sort -u)
+needed=$("${NM:-nm}" -u "$platform" | awk '$1 == "U" {print $2}' | sort -u)
 [ -n "$needed" ] || { echo "no undefined symbols read from $platform"; exit 1; }
-above=$(nm --defined-only "$@" | awk 'NF == 3 && $2 ~ /^[TWDRBVu]$/ {print $3}' | sort -u)
+above=$("${NM:-nm}" --defined-only "$@" | awk 'NF == 3 && $2 ~ /^[TWDRBVu]$/ {print $3}' | sort -u)
 [ -n "$above" ] || { echo "no symbols read from $*"; exit 1; }
 taken=$(comm -12 <(echo "$needed") <(echo "$above"))
 if [ -n "$taken" ]; then

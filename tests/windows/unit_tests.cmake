@@ -65,3 +65,13 @@ vimbrot_windows_game_tests(vimbrot_gl_tests ${tests_dir}/support/gl_context.cpp
   ${gl_test_sources} ${windows_gl_test_sources})
 gtest_discover_tests(vimbrot_gl_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_PREFIX windows.gl. PROPERTIES TIMEOUT 300 LABELS windows SKIP_RETURN_CODE 77)
+
+# The platform library stays below everything else here too: its Windows
+# sources include nothing of the engine, the game or the simulation, and
+# the library needs none of their symbols.
+add_test(NAME windows.platform_stands_alone
+  COMMAND ${CMAKE_COMMAND} -E env NM=${CMAKE_NM}
+    bash ${tests_dir}/unit/platform_alone.sh ${PROJECT_SOURCE_DIR}/platform
+    $<TARGET_FILE:vimbrot_platform> $<TARGET_FILE:vimbrot_orvo3d> $<TARGET_FILE:vimbrot_sim>
+    $<TARGET_FILE:vimbrot_game>)
+set_tests_properties(windows.platform_stands_alone PROPERTIES LABELS windows)
