@@ -25,8 +25,6 @@ target_include_directories(PkgConfig::STB SYSTEM INTERFACE ${vimbrot_header_only
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${vimbrot_header_only})
 
-# The POSIX open flags the engine uses, for the Windows C runtime.
-include_directories(BEFORE SYSTEM ${PROJECT_SOURCE_DIR}/platform/windows-compat)
 # glm is used everywhere without a target, as on Linux from /usr/include.
 include_directories(SYSTEM ${vimbrot_header_only})
 # localtime_r, which the log uses, as the C runtime gives it to POSIX code.

@@ -61,6 +61,15 @@ int hexValue(char c) {
     return 0;  // anything else, lower-case letters included
 }
 
+// Runs the cipher over the first n bytes of the work buffer; the steps that
+// failed on the way are recorded here, in the order they ran.
+bool applyCipher(std::uint8_t* work, std::size_t n, bool encrypt) {
+    const ScoreCipher::Result result =
+        ScoreCipher::apply({kKeyText, sizeof kKeyText - 1}, work, n, kBufferSize, encrypt);
+    for (const char* step : result.failedSteps) Logger::error("game/highscore", __LINE__, "%s", step);
+    return result.applied;
+}
+
 }  // namespace
 
 namespace HighScore {
@@ -73,7 +82,7 @@ std::string encryptToHex(const char* plaintext) {
     std::memcpy(work, plaintext, n);
     // A failed cipher leaves the plaintext in the buffer, so it is stored
     // as hex of the plaintext, which a load of the same kind reads back.
-    const bool encrypted = ScoreCipher::apply({kKeyText, sizeof kKeyText - 1}, work, n, sizeof work, true);
+    const bool encrypted = applyCipher(work, n, true);
 
     if (!encrypted) Logger::error("game/highscore", __LINE__, "Failed to encrypt");
     std::string hex(2 * n, '\0');
@@ -93,7 +102,7 @@ std::string decryptFromHex(const char* hex) {
         work[i] = static_cast<std::uint8_t>(16 * hexValue(hex[2 * i]) + hexValue(hex[2 * i + 1]));
     }
     // A failed cipher leaves the decoded bytes, which are parsed as they are.
-    const bool decrypted = ScoreCipher::apply({kKeyText, sizeof kKeyText - 1}, work, n, sizeof work, false);
+    const bool decrypted = applyCipher(work, n, false);
 
     if (!decrypted) Logger::error("game/highscore", __LINE__, "Failed to decrypt");
     return std::string(reinterpret_cast<const char*>(work), n);

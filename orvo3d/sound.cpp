@@ -10,7 +10,7 @@
 
 #include "orvo3d/hash.h"
 #include "orvo3d/log.h"
-#include "platform/resources.h"
+#include "orvo3d/storage.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ SoundClip& Sound::load(const char* path) {
 std::unique_ptr<SoundClip> Sound::decode(const char* path) const {
     if (path == nullptr) path = "";
     auto clip = std::make_unique<SoundClip>();
-    const Resource* resource = findResource(path);
+    const Resource* resource = Storage::findEmbedded(path);
     if (resource == nullptr) {
         // Both steps of the lookup report, as the executable's resource
         // lookup does when the name is missing.

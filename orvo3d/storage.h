@@ -7,8 +7,16 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "platform/resources.h"
 
 namespace Storage {
+
+// The embedded blob of that name (ASCII letters compared without regard to
+// case), or null. The engine's lookups all come through here: the first one
+// records the blobs the executable turned out to lack.
+const Resource* findEmbedded(std::string_view name);
 
 // Returns a heap copy of the bytes followed by one zero byte, so text can be
 // used as a C string; size receives the length without that byte. Returns null

@@ -5,7 +5,7 @@
 
 namespace ScoreCipher {
 
-bool apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std::size_t, bool) {
+Result apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std::size_t, bool) {
     // Derived afresh for every call, as the cipher state is consumed by use.
     md5_ctx hash;
     md5_init(&hash);
@@ -15,7 +15,7 @@ bool apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std
     arcfour_ctx cipher;
     arcfour_set_key(&cipher, sizeof digest, digest);
     arcfour_crypt(&cipher, length, work, work);
-    return true;
+    return {true, {}};
 }
 
 }  // namespace ScoreCipher

@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "orvo3d/log.h"
-
 namespace {
 
 // CryptDeriveKey's flags carry the key length in their upper 16 bits.
@@ -14,9 +12,10 @@ constexpr DWORD kKeyLength128 = 128u << 16;
 
 namespace ScoreCipher {
 
-bool apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std::size_t capacity, bool encrypt) {
-    // Each failed step is recorded and the later ones still run with the
+Result apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std::size_t capacity, bool encrypt) {
+    // Each failed step is noted and the later ones still run with the
     // handles there are, so a machine without the provider shows every step.
+    Result result;
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
     HCRYPTKEY key = 0;
@@ -26,16 +25,16 @@ bool apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std
     constexpr const char* kProvider = "Microsoft Enhanced Cryptographic Provider v1.0";
     if (!CryptAcquireContextA(&provider, nullptr, kProvider, PROV_RSA_FULL, 0) &&
         !CryptAcquireContextA(&provider, nullptr, kProvider, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
-        Logger::error("game/highscore", __LINE__, "Failed to acquire context");
+        result.failedSteps.push_back("Failed to acquire context");
     }
     if (!CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
-        Logger::error("game/highscore", __LINE__, "Failed to create hash");
+        result.failedSteps.push_back("Failed to create hash");
     }
     if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(keyText.data()), static_cast<DWORD>(keyText.size()), 0)) {
-        Logger::error("game/highscore", __LINE__, "Failed to hash key data");
+        result.failedSteps.push_back("Failed to hash key data");
     }
     if (!CryptDeriveKey(provider, CALG_RC4, hash, kKeyLength128, &key)) {
-        Logger::error("game/highscore", __LINE__, "Failed to derive key");
+        result.failedSteps.push_back("Failed to derive key");
     }
     DWORD done = static_cast<DWORD>(length);
     BOOL ok = encrypt ? CryptEncrypt(key, 0, TRUE, 0, work, &done, static_cast<DWORD>(capacity))
@@ -44,7 +43,8 @@ bool apply(std::string_view keyText, std::uint8_t* work, std::size_t length, std
     if (hash != 0) CryptDestroyHash(hash);
     if (provider != 0) CryptReleaseContext(provider, 0);
     // RC4 keeps the length; anything else is not our cipher.
-    return ok && done == length;
+    result.applied = ok && done == length;
+    return result;
 }
 
 }  // namespace ScoreCipher

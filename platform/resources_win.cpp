@@ -5,15 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "orvo3d/log.h"
 #include "platform/resources.h"
 
 // The generated list of the embedded paths, in the table's order.
 std::span<const char* const> embeddedResourceNames();
 
-std::span<const Resource> embeddedResources() {
-    static const std::vector<Resource> table = [] {
-        std::vector<Resource> found;
+namespace {
+
+struct Table {
+    std::vector<Resource> found;
+    // The resource names looked for in vain, for the caller to report.
+    std::vector<std::string> missing;
+};
+
+const Table& table() {
+    static const Table built = [] {
+        Table table;
         for (const char* name : embeddedResourceNames()) {
             std::string upper(name);
             for (char& c : upper) {
@@ -24,14 +31,19 @@ std::span<const Resource> embeddedResources() {
             const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
             if (bytes == nullptr) {
                 // The file of that path under the working directory is used instead.
-                Logger::error("platform/resources_win", __LINE__, "Resource %s is missing from the executable",
-                              upper.c_str());
+                table.missing.push_back(std::move(upper));
                 continue;
             }
             const auto* begin = static_cast<const unsigned char*>(bytes);
-            found.push_back({name, begin, begin + SizeofResource(nullptr, info)});
+            table.found.push_back({name, begin, begin + SizeofResource(nullptr, info)});
         }
-        return found;
+        return table;
     }();
-    return table;
+    return built;
 }
+
+}  // namespace
+
+std::span<const Resource> embeddedResources() { return table().found; }
+
+std::span<const std::string> missingResources() { return table().missing; }

@@ -34,3 +34,10 @@ const std::filesystem::path& sandboxDirectory() { return sandboxRoot; }
 void setVariable(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
 
 void unsetVariable(const char* name) { unsetenv(name); }
+
+void clearUserStore() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data == nullptr || data[0] != '/') return;
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(data) / "Orvo", ignored);
+}

@@ -23,6 +23,10 @@ void unsetVariable(const char* name);
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
+// Empties the per-user store of the maker "Orvo" and everything under it:
+// $XDG_DATA_HOME/Orvo on Linux, HKEY_CURRENT_USER\SOFTWARE\Orvo on Windows.
+void clearUserStore();
+
 // The log of this process ("message.log" in the working directory).
 std::string readLog();
 

@@ -50,3 +50,7 @@ void setVariable(const char* name, const std::string& value) { _putenv_s(name, v
 
 // An empty value removes the variable.
 void unsetVariable(const char* name) { _putenv_s(name, ""); }
+
+// The registry outlives the test program (it belongs to the Wine prefix):
+// the store is emptied by the tests that use it.
+void clearUserStore() { RegDeleteTreeA(HKEY_CURRENT_USER, "SOFTWARE\\Orvo"); }

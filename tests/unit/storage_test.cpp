@@ -1,17 +1,16 @@
+// Named data: the embedded table and the file fallback, the same on every
+// system.
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
-#include "orvo3d/log.h"
 #include "orvo3d/storage.h"
 #include "platform/resources.h"
 #include "support/sandbox.h"
+#include "unit/storage_fixture.h"
 
 namespace {
 
@@ -69,16 +68,6 @@ TEST(Resources, EmbeddedTableHoldsOnlyDataAndShaderPaths) {
     }
 }
 
-class StorageLoad : public testing::Test {
-protected:
-    void SetUp() override {
-        std::filesystem::remove_all("message.log");
-        std::filesystem::remove_all("data");
-        Logger::init(true);
-    }
-    void TearDown() override { Logger::init(false); }
-};
-
 TEST_F(StorageLoad, EmbeddedDataIsCopiedWithATerminatingZero) {
     auto table = embeddedResources();
     if (table.empty()) GTEST_SKIP() << "the build carries no embedded data yet";
@@ -117,18 +106,6 @@ TEST_F(StorageLoad, MissingEntryFallsBackToTheFileAndSaysSo) {
     EXPECT_EQ(countOf(log, "ERROR ("), 0);
 }
 
-TEST_F(StorageLoad, FileFallbackUsesTheNameUnchanged) {
-    writeFile("data/probe.txt", "hello");
-    std::size_t size = 77;
-    EXPECT_EQ(Storage::load("DATA/PROBE.TXT", size), nullptr);
-    EXPECT_EQ(size, 77u);
-    unsigned char* buffer = Storage::load("data/probe.txt", size);
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(size, 5u);
-    EXPECT_STREQ(reinterpret_cast<char*>(buffer), "hello");
-    Storage::release(buffer);
-}
-
 TEST_F(StorageLoad, EmptyFileGivesAOneByteZeroBuffer) {
     writeFile("data/empty.txt", "");
     std::size_t size = 99;
@@ -139,30 +116,9 @@ TEST_F(StorageLoad, EmptyFileGivesAOneByteZeroBuffer) {
     Storage::release(buffer);
 }
 
-// Nothing usable under the name: an INFO record, null, and size untouched.
 TEST_F(StorageLoad, NoDataGivesNullAndOnlyTheInfoRecord) {
     std::filesystem::create_directories("data/folder.jpg");
-    ASSERT_EQ(mkfifo("data/pipe.wav", 0600), 0);  // opening it blocking would hang
-    writeFile("data/locked.jpg", "secret");
-    chmod("data/locked.jpg", 0);
-    const bool rootReadsAnything = geteuid() == 0;
-
-    const char* names[] = {"data/missing.jpg", "", "data/folder.jpg", "data/pipe.wav", "data/", "/",
-                           "data/locked.jpg"};
-    for (const char* name : names) {
-        if (std::string(name) == "data/locked.jpg" && rootReadsAnything) continue;
-        SCOPED_TRACE(std::string("name: \"") + name + "\"");
-        std::filesystem::remove("message.log");
-        std::size_t size = 4242;
-        unsigned char* buffer = Storage::load(name, size);
-        EXPECT_EQ(buffer, nullptr);
-        Storage::release(buffer);
-        EXPECT_EQ(size, 4242u);
-        std::string log = readLog();
-        EXPECT_EQ(countOf(log, "INFO ("), 1) << log;
-        EXPECT_EQ(countOf(log, "ERROR ("), 0) << log;
-        EXPECT_NE(log.find(std::string("\nFailed to find resource: ") + name + "\n\n"), std::string::npos) << log;
-    }
+    for (const char* name : {"data/missing.jpg", "", "data/folder.jpg", "data/", "/"}) expectNoData(name);
 }
 
 TEST_F(StorageLoad, QuietLogKeepsTheFallbackSilent) {
