@@ -17,7 +17,6 @@
 
 namespace UserStore {
 
-void (*beforeReplace)(const char* temporaryPath) = nullptr;
 
 }  // namespace UserStore
 
@@ -246,7 +245,6 @@ Status replaceFile(const std::string& folder, std::string_view file, const void*
     // The file stays open (and locked) until it has its final name.
     bool ok = ::fchmod(fd, kValueMode) == 0 && writeAll(fd, static_cast<const unsigned char*>(data), size) &&
               ::fsync(fd) == 0;
-    if (ok && beforeReplace != nullptr) beforeReplace(temporary.c_str());
     ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
     int why = errno;
     if (!ok) ::unlink(temporary.c_str());

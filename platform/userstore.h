@@ -80,8 +80,4 @@ std::string keyPath(std::string_view key);
 // link (never followed), a folder or not a regular file is named as such.
 std::string failureText(int error);
 
-// For tests only: called once the new value is written and flushed to its
-// temporary file, just before that file takes the value's name.
-extern void (*beforeReplace)(const char* temporaryPath);
-
 }  // namespace UserStore

@@ -11,14 +11,6 @@
 
 #include "platform/storenames.h"
 
-namespace UserStore {
-
-// The registry writes a value in one step: there is no temporary file, so
-// this is never called here.
-void (*beforeReplace)(const char* temporaryPath) = nullptr;
-
-}  // namespace UserStore
-
 namespace {
 
 using UserStore::Status;

@@ -29,6 +29,7 @@
 #include "game/highscore.h"
 #include "platform/userstore.h"
 #include "support/child.h"
+#include "support/rename_seam.h"
 #include "support/sandbox.h"
 #include "unit/store_fixture.h"
 
@@ -194,7 +195,7 @@ TEST_F(HighScoreStore, SaveKilledBeforeTheReplaceLeavesTheOldValue) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         static int signalFd = ready[1];
-        UserStore::beforeReplace = [](const char*) {
+        RenameSeam::beforeRename = [](const char*, const char*) {
             char byte = 1;
             if (::write(signalFd, &byte, 1) == 1) ::pause();
             ::_exit(3);

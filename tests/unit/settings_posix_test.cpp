@@ -16,6 +16,7 @@
 #include "game/highscore.h"
 #include "platform/settings.h"
 #include "platform/userstore.h"
+#include "support/rename_seam.h"
 #include "support/sandbox.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +35,7 @@ mode_t modeOf(const fs::path& p) {
 class SettingsFile : public testing::Test {
 protected:
     void SetUp() override { unsetVariable("XDG_CONFIG_HOME"); }
-    void TearDown() override { UserStore::beforeReplace = nullptr; }
+    void TearDown() override { RenameSeam::beforeRename = nullptr; }
 
     static void writeSettings(const std::string& text) {
         fs::create_directories(folder());
@@ -202,11 +203,11 @@ TEST_F(SettingsFile, ASaveIsAtomicAndAFailedSaveKeepsTheOldFile) {
     const std::string old = readFile(file());
     // Just before the new file takes the name, the old one is still whole.
     static std::string seen;
-    UserStore::beforeReplace = [](const char*) { seen = readFile(file()); };
+    RenameSeam::beforeRename = [](const char*, const char*) { seen = readFile(file()); };
     ASSERT_EQ(saveSettings({true, false}), "");
     EXPECT_EQ(seen, old);
     EXPECT_TRUE(loadSettings().settings.fullscreen);
-    UserStore::beforeReplace = nullptr;
+    RenameSeam::beforeRename = nullptr;
 
     // A file where the settings' folder goes: the save says why and fails.
     fs::remove_all(home() / ".config");
