@@ -42,6 +42,6 @@ int main(int argc, char** argv) try {
     std::fputs("vimbrot: cannot go on; the cause is recorded in message.log\n", stderr);
     return 3;
 } catch (const std::exception& error) {
-    std::fprintf(stderr, "vimbrot: cannot go on (%s); see message.log\n", error.what());
+    std::fprintf(stderr, "vimbrot: cannot go on (%s); see message.log\n", printable(error.what()).c_str());
     return 3;
 }

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <ctime>
 
 #include "platform/files.h"
@@ -52,17 +53,37 @@ void formatLocalTime(char* out, std::size_t size, const char* format) {
     if (std::strftime(out, size, format, &local) == 0) out[0] = '\0';
 }
 
+// The message with its control characters (but the line breaks and tabs a
+// record is made of) written as \xNN: a name or a line taken from a file or
+// an argument never steers the terminal that shows the log.
+std::string escapeControls(const char* text) {
+    std::string shown;
+    for (const char* c = text; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if ((byte < 0x20 && byte != '\n' && byte != '\t') || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else {
+            shown += *c;
+        }
+    }
+    return shown;
+}
+
 void writeRecord(const char* level, const char* file, int line, const char* format, std::va_list args) {
     char time[kTimeBuffer];
     formatLocalTime(time, sizeof time, "%Y-%m-%d %H:%M:%S");
 
-    char message[kTextBuffer];
-    std::vsnprintf(message, sizeof message, format, args);
+    char formatted[kTextBuffer];
+    std::vsnprintf(formatted, sizeof formatted, format, args);
+    const std::string message = escapeControls(formatted);
 
     // The finished message goes in as an argument, so percent signs it
     // carries are never interpreted again.
     char record[kTextBuffer];
-    int length = std::snprintf(record, sizeof record, "%s (%s)\n => %s:%d\n%s\n\n", level, time, file, line, message);
+    int length =
+        std::snprintf(record, sizeof record, "%s (%s)\n => %s:%d\n%s\n\n", level, time, file, line, message.c_str());
     // An over-long record is cut short but keeps its closing blank line, so
     // the record after it still starts on a line of its own.
     if (length >= static_cast<int>(sizeof record)) {

@@ -172,6 +172,18 @@ TEST_F(Log, MultiLineMessagesStayOneRecord) {
     EXPECT_EQ(records[1].message, "next");
 }
 
+TEST_F(Log, ControlCharactersFromDataAreWrittenEscaped) {
+    // A settings line or a file name with a terminal's escape sequence, a
+    // carriage return and a bell in it: shown, never acted on.
+    Logger::error("platform/settings", 3, "line '%s' not understood", "mute = \x1b[31mtrue\r\x07\x7f");
+    Logger::error("orvo3d/opengl", 4, "kept:\n\tas\tthey are");
+    std::vector<Record> records = parseRecords(readLog());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].message, "line 'mute = \\x1B[31mtrue\\x0D\\x07\\x7F' not understood");
+    EXPECT_EQ(records[1].message, "kept:\n\tas\tthey are") << "line breaks and tabs are the record's own";
+    EXPECT_EQ(readLog().find('\x1b'), std::string::npos);
+}
+
 TEST_F(Log, QuietInitWritesNoBannerAndDropsInfo) {
     Logger::info("orvo3d/storage", 1, "dropped");
     EXPECT_FALSE(std::filesystem::exists("message.log"));
