@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "orvo3d/log.h"
@@ -44,20 +45,20 @@ Read readMappingFile(const std::filesystem::path& path, std::string& text, std::
         problem = error ? error.message() : "larger than 8 MiB";
         return Read::Failed;
     }
-    // C's stdio, not a stream: a read that fails (a failing disk, a network
-    // mount) is an error to report, never an exception that ends the start.
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
+    // Read through the stream's own read(), which turns a failing read (a
+    // failing disk, a network mount) into its bad state; the stream buffer's
+    // iterators would let that failure out as an exception that ends the start.
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
         problem = std::string("cannot be opened: ") + std::strerror(errno);
         return Read::Failed;
     }
     char buffer[65536];
-    std::size_t got = 0;
     errno = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0 && text.size() <= kMaxFileSize) text.append(buffer, got);
+    while (text.size() <= kMaxFileSize && in.read(buffer, sizeof buffer)) text.append(buffer, sizeof buffer);
+    if (!in.bad()) text.append(buffer, static_cast<std::size_t>(in.gcount()));
     const int why = errno;
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
+    const bool failed = in.bad();
     if (failed) {
         problem = std::string("cannot be read: ") + std::strerror(why != 0 ? why : EIO);
         text.clear();
