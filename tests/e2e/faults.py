@@ -665,6 +665,38 @@ def _stalled_save(exe, work, x):
         raise Failure("message.log was written:\n" + read(game.log_path))
 
 
+@case("another game holds the store's lock: every run ends at once, the exit waits 10 s and names the score")
+def _held_store_lock(exe, work, x):
+    import fcntl
+    seeded = work.seed(0)
+    lock = open(os.path.join(work.product(), ".data.lock"), "a")
+    fcntl.flock(lock, fcntl.LOCK_EX)
+    try:
+        game = Game(exe, work.dir, work.env)
+        game.find_window()
+        wait_menu(x, game, best=0)
+        # Two runs: the second ends while the first one's save still waits
+        # for the lock, and must reach its screen all the same.
+        for run in (1, 2):
+            play_until_game_over(x, game)
+            game.keys.tap("Escape")
+            wait_menu(x, game)
+        game.keys.tap("Escape")
+        wait_until("the window to close", lambda: x.display.size(game.window) is None or game.proc.poll() is not None)
+        code = game.wait_exit(timeout=60)
+        if code != 0:
+            raise Failure("exit code %d with the lock held; stderr %r" % (code, game.stderr()[-400:]))
+    finally:
+        fcntl.flock(lock, fcntl.LOCK_UN)
+        lock.close()
+    if stored_best(seeded) != 0:
+        raise Failure("the best was replaced while another game held the lock")
+    log = read(game.log_path)
+    records = log.count("ERROR (")
+    if records != 1 or "not saved: the store did not answer within 10 s" not in log:
+        raise Failure("expected one record naming the unsaved score, got:\n" + log)
+
+
 # The X server going away: the game must end on its own, not hang or crash.
 def _x_killed(where):
     def run(exe, work, x):
