@@ -19,6 +19,10 @@ struct BestScore::Saver {
     std::int64_t saving = 0;       // the score being saved; 0 for none
     bool stopping = false;
     std::vector<std::string> records;  // of the saves done, in order
+    // What the store held after the last save, for the screens to show once
+    // no save is left: a save that failed leaves the old best.
+    std::int64_t stored = 0;
+    bool storedKnown = false;
     HighScore::ReadReport report;
     std::thread worker;
 
@@ -33,16 +37,24 @@ struct BestScore::Saver {
             const std::int64_t score = self->saving;
             lock.unlock();
             std::vector<std::string> held;
+            std::int64_t stored = 0;
+            bool known = false;
             {
                 Logger::HoldRecords hold(held);
                 try {
                     HighScore::saveIfGreater(score, self->report);
+                    stored = HighScore::load(self->report);
+                    known = true;
                 } catch (const std::exception& error) {
                     Logger::error("game/bestscore", __LINE__, "Failed to save the best score %lld: %s",
                                   static_cast<long long>(score), error.what());
                 }
             }
             lock.lock();
+            if (known) {
+                self->stored = stored;
+                self->storedKnown = true;
+            }
             self->records.insert(self->records.end(), held.begin(), held.end());
             self->saving = 0;
             if (self->queued == 0) self->idle.notify_all();
@@ -79,6 +91,11 @@ void BestScore::collect() {
     {
         std::lock_guard lock(saver->mutex);
         done.swap(saver->records);
+        // Once no save is left, the best shown is the one stored.
+        if (saver->storedKnown && saver->queued == 0 && saver->saving == 0) {
+            if (!unreadable) shown = saver->stored;
+            saver->storedKnown = false;
+        }
     }
     Logger::writeHeldRecords(done);
 }

@@ -22,7 +22,9 @@ public:
     BestScore& operator=(const BestScore&) = delete;
 
     // The best to show: the stored one, or the score a save is on its way
-    // with. A value that cannot be read shows as 0 and is never replaced.
+    // with (back to the stored one once the saves are done, so a save that
+    // failed shows the old best). A value that cannot be read shows as 0 and
+    // is never replaced.
     std::int64_t value() const { return shown; }
 
     // The end of a run; never waits. Returns the best before it; when
@@ -32,7 +34,8 @@ public:
     std::int64_t offer(std::int64_t score);
 
     // Writes the records of the saves done since the last call, as if they
-    // had been done here; call once a frame from the screens' thread.
+    // had been done here, and once no save is left shows the best the store
+    // holds; call once a frame from the screens' thread.
     void collect();
 
     // Waits at most `limit` for the saves on their way, then writes their
