@@ -3,23 +3,21 @@
 #include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
-#include <string>
-
 #include "game/bestscore.h"
 #include "game/displaymode.h"
 #include "game/font.h"
 #include "game/plate.h"
 #include "game/screenmachine.h"
+#include "game/settingswriter.h"
 #include "game/startup.h"
-#include "orvo3d/log.h"
 #include "orvo3d/sound.h"
-#include "platform/settings.h"
 
 Application::GlfwSession::~GlfwSession() { glfwTerminate(); }
 
 void Application::WindowDeleter::operator()(GLFWwindow* window) const { glfwDestroyWindow(window); }
 
-Application::Application() : loader(std::make_unique<StartupLoader>(sound)) {
+Application::Application()
+    : settings(std::make_unique<SettingsWriter>()), loader(std::make_unique<StartupLoader>(sound)) {
     // Before the window: a pad plugged in at start is then already mapped.
     loadPadMappings();
 }
@@ -37,9 +35,10 @@ Application::~Application() {
     display.reset();
     // The window (and its context) before GLFW ends.
     window.reset();
-    // The window is gone; a best score still on its way to the disk is not:
-    // it is waited for and its records written.
+    // The window is gone; a best score or settings still on their way to the
+    // disk are not: they are waited for and their records written.
     best.reset();
+    settings.reset();
     // The Sound closes the audio device; the members then go in the reverse
     // of their declaration, and glfwTerminate ends GLFW last.
     sound.reset();
@@ -67,11 +66,16 @@ void Application::carryOut(const FrameCommands& commands) {
     for (int i = 0; i < commands.muteToggles; ++i) {
         const bool mute = !Sound::isMuted();
         Sound::setMuted(mute);
-        Settings settings = loadSettings().settings;
-        settings.mute = mute;
-        const std::string problem = saveSettings(settings);
-        if (!problem.empty()) Logger::error("game/application", __LINE__, "%s", problem.c_str());
+        settings->change(SettingKey::Mute, mute);
     }
+}
+
+RenderTarget Application::beginFrame(const FrameCommands& commands) {
+    const bool fullscreen = display->fullscreen();
+    const RenderTarget target = display->beginFrame(commands.displayToggles);
+    // The mode the frame ends up in: a switch that failed is not kept.
+    if (display->fullscreen() != fullscreen) settings->change(SettingKey::Fullscreen, display->fullscreen());
+    return target;
 }
 
 void Application::run() {
@@ -84,13 +88,14 @@ void Application::run() {
         commands.quit = quit;
         carryOut(commands);
         if (input.takeInterruption()) screens->interrupt();
-        const RenderTarget target = display->beginFrame(commands.displayToggles);
+        const RenderTarget target = beginFrame(commands);
         FrameInput frame = collectFrame(input, screens->state, frameStep(elapsed), commands);
         const Outcome outcome = screens->frame(frame, target);
         display->endFrame();
         glfwSwapBuffers(window.get());
         loader->startMusicWhenDecoded();
         best->collect();
+        settings->collect();
         if (quit || outcome.quit) break;
     }
 }

@@ -1,15 +1,17 @@
 #pragma once
 // The running game as one object made in main once GLFW has started: it
 // owns GLFW's session, the window and what its callbacks record, the
-// services (the key table, the sound, the best score, the plate renderer,
-// the font), the start-up loader and the screens, hands each part what it
-// needs, and takes them down in a fixed order (see ~Application).
+// services (the key table, the sound, the best score, the settings' writer,
+// the plate renderer, the font), the start-up loader and the screens, hands
+// each part what it needs, and takes them down in a fixed order (see
+// ~Application).
 
 #include <memory>
 
 #include "game/input.h"
 #include "game/mainloop.h"
 #include "game/padmappings.h"
+#include "game/screen.h"
 #include "orvo3d/service.h"
 
 struct GLFWwindow;
@@ -18,6 +20,7 @@ class DisplayMode;
 class Font;
 class PlateRenderer;
 class ScreenMachine;
+class SettingsWriter;
 class Sound;
 class StartupLoader;
 
@@ -56,13 +59,17 @@ private:
 
     // Carries out the frame's commands that are no screen's: mute and unmute.
     void carryOut(const FrameCommands& commands);
+    // Switches the display mode for the frame's commands; a mode it ends up
+    // changed is remembered in the settings.
+    RenderTarget beginFrame(const FrameCommands& commands);
 
     // Declared in the reverse of the order they go in (see ~Application).
     GlfwSession glfw;
     Input input;
     Lazy<Sound> sound;
-    // A best score on its way to the disk is saved whatever way the game is
-    // left: it goes after the window.
+    // The settings M and F11 change, and a best score, on their way to the
+    // disk are kept whatever way the game is left: they go after the window.
+    std::unique_ptr<SettingsWriter> settings;
     std::unique_ptr<BestScore> best;
     // What the window's callbacks record between frames: the window's user
     // pointer, so it goes after the window.

@@ -5,11 +5,9 @@
 
 #include <climits>
 #include <cstdlib>
-#include <string>
 
 #include "game/presenter.h"
 #include "orvo3d/log.h"
-#include "platform/settings.h"
 
 namespace {
 
@@ -37,13 +35,6 @@ GLFWmonitor* monitorOf(GLFWwindow* window) {
     glfwGetWindowSize(window, &width, &height);
     const int found = monitorAt(areas, x + width / 2, y + height / 2);
     return found >= 0 ? monitors[found] : glfwGetPrimaryMonitor();
-}
-
-void remember(bool fullscreen) {
-    Settings settings = loadSettings().settings;
-    settings.fullscreen = fullscreen;
-    const std::string problem = saveSettings(settings);
-    if (!problem.empty()) Logger::error(kModule, __LINE__, "%s", problem.c_str());
 }
 
 }  // namespace
@@ -85,7 +76,6 @@ void DisplayMode::toggle() {
     } else {
         enter();
     }
-    remember(fullscreen());
 }
 
 void DisplayMode::enter() {

@@ -1,7 +1,8 @@
 #pragma once
 // The window or borderless fullscreen. F11 and Alt+Enter ask for a switch
 // (a frame command); it is made between frames, on the monitor that
-// holds the window's centre, and remembered in the settings. Fullscreen
+// holds the window's centre (the application remembers the mode a frame
+// ends up in, in the settings). Fullscreen
 // keeps the monitor's own video mode and draws through the Presenter; the
 // window is drawn into directly, as it always was.
 
@@ -44,7 +45,7 @@ public:
     void endFrame();
 
     bool fullscreen() const;
-    // Switches to the other mode and remembers it in the settings.
+    // Switches to the other mode.
     void toggle();
 
 private:

@@ -19,12 +19,20 @@ struct LoadedSettings {
     std::string problem;
 };
 
-// The remembered settings, or the defaults.
+// The remembered settings, or the defaults for what cannot be read (on
+// Linux a line that is not understood gives its key alone the default).
 LoadedSettings loadSettings();
 
-// Remembers the settings, replacing the old ones whole. Returns "" or why
-// they could not be kept (the old ones then stay as they were).
-std::string saveSettings(const Settings& settings);
+// The settings the player changes one at a time (M, F11).
+enum class SettingKey { Fullscreen, Mute };
+
+// Remembers one setting and leaves everything else as it is, also when
+// another game changes its own setting at the same moment. On Linux the
+// file is read and replaced under a lock beside it, and only the line of
+// the key changes (one is added when there is none); every other line a
+// person wrote stays as it was. A file that cannot be read is left as it is.
+// Returns "" or why the setting could not be kept.
+std::string changeSetting(SettingKey key, bool value);
 
 // The folder of the player's own files for the game (the settings file's
 // folder on Linux; %APPDATA%\Orvo\Vimbrot on Windows); "" when no absolute

@@ -44,16 +44,16 @@ LoadedSettings loadSettings() {
     return loaded;
 }
 
-std::string saveSettings(const Settings& settings) {
+std::string changeSetting(SettingKey key, bool value) {
+    const Entry& entry = kEntries[key == SettingKey::Fullscreen ? 0 : 1];
     if (UserStore::createKey("", "Orvo") != UserStore::Status::Ok ||
         UserStore::createKey("Orvo", "Vimbrot") != UserStore::Status::Ok) {
         return "cannot create " + UserStore::keyPath(kKey) + ": " + UserStore::failureText(errno);
     }
-    for (const Entry& entry : kEntries) {
-        const char* text = settings.*entry.field ? "true" : "false";
-        if (UserStore::setValue(kKey, entry.name, text, std::strlen(text) + 1) != UserStore::Status::Ok) {
-            return "cannot write " + UserStore::valuePath(kKey, entry.name) + ": " + UserStore::failureText(errno);
-        }
+    // A value of its own: the other one stays as whichever game wrote it last.
+    const char* text = value ? "true" : "false";
+    if (UserStore::setValue(kKey, entry.name, text, std::strlen(text) + 1) != UserStore::Status::Ok) {
+        return "cannot write " + UserStore::valuePath(kKey, entry.name) + ": " + UserStore::failureText(errno);
     }
     return "";
 }

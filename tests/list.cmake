@@ -31,6 +31,7 @@ set(linux_unit_test_sources
   unit/padmappings_test.cpp
   unit/preload_test.cpp
   unit/settings_posix_test.cpp
+  unit/settingswriter_test.cpp
   unit/sound_assets_test.cpp
   unit/sound_test.cpp
   unit/storage_posix_test.cpp)

@@ -49,11 +49,12 @@ TEST_F(SettingsTest, NothingRememberedMeansTheDefaultsSilently) {
     EXPECT_EQ(readLog(), "");
 }
 
-TEST_F(SettingsTest, WhatIsSavedReadsBack) {
+TEST_F(SettingsTest, WhatIsChangedReadsBack) {
     for (bool fullscreen : {false, true}) {
         for (bool mute : {false, true}) {
             SCOPED_TRACE(std::to_string(fullscreen) + std::to_string(mute));
-            ASSERT_EQ(saveSettings({fullscreen, mute}), "");
+            ASSERT_EQ(changeSetting(SettingKey::Fullscreen, fullscreen), "");
+            ASSERT_EQ(changeSetting(SettingKey::Mute, mute), "");
             LoadedSettings loaded = loadSettings();
             EXPECT_EQ(loaded.problem, "");
             EXPECT_EQ(loaded.settings.fullscreen, fullscreen);
@@ -61,6 +62,22 @@ TEST_F(SettingsTest, WhatIsSavedReadsBack) {
         }
     }
     EXPECT_EQ(readLog(), "");
+}
+
+// M changes the sound alone and F11 the display alone: each change leaves
+// the other setting as it was remembered.
+TEST_F(SettingsTest, AChangeLeavesTheOtherSettingAsItWas) {
+    ASSERT_EQ(changeSetting(SettingKey::Mute, true), "");
+    EXPECT_FALSE(loadSettings().settings.fullscreen);
+    ASSERT_EQ(changeSetting(SettingKey::Fullscreen, true), "");
+    EXPECT_TRUE(loadSettings().settings.mute);
+    ASSERT_EQ(changeSetting(SettingKey::Mute, false), "");
+    EXPECT_TRUE(loadSettings().settings.fullscreen);
+    ASSERT_EQ(changeSetting(SettingKey::Fullscreen, false), "");
+    const LoadedSettings loaded = loadSettings();
+    EXPECT_FALSE(loaded.settings.fullscreen);
+    EXPECT_FALSE(loaded.settings.mute);
+    EXPECT_EQ(loaded.problem, "");
 }
 
 TEST_F(SettingsTest, TheCommandLineWinsForTheRunAndIsNotSaved) {
@@ -79,7 +96,8 @@ TEST_F(SettingsTest, TheCommandLineWinsForTheRunAndIsNotSaved) {
         SCOPED_TRACE(c.saved ? "saved" : "nothing saved");
         forget();
         if (c.saved) {
-            ASSERT_EQ(saveSettings(*c.saved), "");
+            ASSERT_EQ(changeSetting(SettingKey::Fullscreen, c.saved->fullscreen), "");
+            ASSERT_EQ(changeSetting(SettingKey::Mute, c.saved->mute), "");
         }
         Settings run = settingsForRun(LaunchOptions{c.fullscreen, c.mute});
         EXPECT_EQ(run.fullscreen, c.wantFullscreen);

@@ -42,12 +42,15 @@ protected:
 
 TEST_F(SettingsRegistry, EachChoiceIsATextValueBesideTheBestScore) {
     HighScore::save(4321);
-    ASSERT_EQ(saveSettings({true, false}), "");
+    ASSERT_EQ(changeSetting(SettingKey::Fullscreen, true), "");
     EXPECT_EQ(value("Fullscreen"), std::string("true", 5));
+    EXPECT_EQ(value("Mute"), "(none)") << "a change writes its own value alone";
+    ASSERT_EQ(changeSetting(SettingKey::Mute, false), "");
     EXPECT_EQ(value("Mute"), std::string("false", 6));
     HighScore::ReadReport report;
     EXPECT_EQ(HighScore::load(report), 4321);
-    ASSERT_EQ(saveSettings({false, true}), "");
+    ASSERT_EQ(changeSetting(SettingKey::Fullscreen, false), "");
+    ASSERT_EQ(changeSetting(SettingKey::Mute, true), "");
     EXPECT_EQ(value("FULLSCREEN"), std::string("false", 6));
     EXPECT_EQ(value("mute"), std::string("true", 5));
     EXPECT_EQ(HighScore::load(report), 4321);
@@ -71,7 +74,8 @@ TEST_F(SettingsRegistry, BadValuesGiveTheDefaultsAndOneRecord) {
         clearUserStore();
         std::filesystem::remove("message.log");
         HighScore::save(4321);
-        ASSERT_EQ(saveSettings({true, true}), "");
+        ASSERT_EQ(changeSetting(SettingKey::Fullscreen, true), "");
+        ASSERT_EQ(changeSetting(SettingKey::Mute, true), "");
         store(c.name, c.bytes);
 
         Settings run = settingsForRun({});
