@@ -697,6 +697,144 @@ def _held_store_lock(exe, work, x):
         raise Failure("expected one record naming the unsaved score, got:\n" + log)
 
 
+# The settings M and F11 change ($HOME/.config/Orvo/Vimbrot/settings).
+def settings_folder(work):
+    return os.path.join(work.home, ".config", "Orvo", "Vimbrot")
+
+
+def settings_path(work):
+    return os.path.join(settings_folder(work), "settings")
+
+
+def build_stall_shim(work):
+    compiler = shutil.which("cc")
+    if compiler is None:
+        raise Skip("no C compiler to build the stalling shim")
+    source = os.path.join(work.dir, "stall.c")
+    shim = os.path.join(work.dir, "stall.so")
+    with open(source, "w") as f:
+        f.write(STALL_SHIM)
+    subprocess.run([compiler, "-shared", "-fPIC", "-O1", "-o", shim, source, "-ldl"], check=True)
+    return shim
+
+
+@case("settings: a stalled disk on M and F11: the game answers, the changes land later", (1280, 1024))
+def _stalled_settings(exe, work, x):
+    shim = build_stall_shim(work)
+    gate = os.path.join(work.dir, "gate")
+    reached = os.path.join(work.dir, "reached")
+    env = dict(work.env, LD_PRELOAD=shim, STALL_GATE=gate, STALL_REACHED=reached,
+               ASAN_OPTIONS=":".join(filter(None, [work.env.get("ASAN_OPTIONS"), "verify_asan_link_order=0"])))
+    game = Game(exe, work.dir, env)
+    game.find_window()
+    wait_menu(x, game)
+    window = x.display.size(game.window)
+    game.keys.tap("m")
+    wait_until("the change of mute to reach its flush", lambda: os.path.exists(reached))
+    # The flush is held: the frames go on all the same.
+    game.keys.tap("Down")
+    wait_screen(x, game, "EXIT selected while the flush is held", P.EXIT_SELECTED, P.START_PLAIN, timeout=60)
+    game.keys.tap("F11")
+    wait_until("the window to cover the screen", lambda: x.display.size(game.window) == (x.width, x.height), 60)
+    game.keys.tap("F11")
+    wait_until("the window back", lambda: x.display.size(game.window) == window, 60)
+    game.keys.tap("Up")
+    wait_menu(x, game)
+    if "mute" in read(settings_path(work)):
+        raise Failure("mute was stored while its flush was held")
+
+    with open(gate, "w"):
+        pass
+    wait_until("the settings to say mute = true and fullscreen = false",
+               lambda: read(settings_path(work)) == "mute = true\nfullscreen = false\n")
+    quit_from_menu(game)
+    if read(game.log_path):
+        raise Failure("message.log was written:\n" + read(game.log_path))
+
+
+@case("settings: leaving while another game holds their lock waits 10 s, then one record")
+def _settings_lock_held(exe, work, x):
+    import fcntl
+    os.makedirs(settings_folder(work), mode=0o700)
+    holder = open(os.path.join(settings_folder(work), ".settings.lock"), "w")
+    try:
+        fcntl.flock(holder, fcntl.LOCK_EX)
+        game = Game(exe, work.dir, work.env)
+        game.find_window()
+        wait_menu(x, game)
+        game.keys.tap("m")
+        game.keys.tap("Down")
+        wait_screen(x, game, "EXIT selected after M", P.EXIT_SELECTED, P.START_PLAIN)
+        game.keys.tap("Return")
+        wait_until("the window to close", lambda: x.display.size(game.window) is None or game.proc.poll() is not None)
+        code = game.wait_exit(timeout=60)
+        if code != 0:
+            raise Failure("exit code %d while the lock was held" % code)
+        if os.path.exists(settings_path(work)):
+            raise Failure("the settings were written under another game's lock: %r" % read(settings_path(work)))
+    finally:
+        holder.close()
+    log = read(game.log_path)
+    if log.count("ERROR (") != 1 or log.count(
+            "Settings not saved (mute = true): the settings file did not answer within 10 s") != 1:
+        raise Failure("one record naming the unsaved change expected:\n" + log)
+
+
+# What stands in the settings' place and cannot be read as them: the game
+# starts with the defaults and one record, each M is refused with one more,
+# and the thing stays what it was.
+def _settings_kept(name, make, kind, reason):
+    def run(exe, work, x):
+        os.makedirs(settings_folder(work), mode=0o700)
+        make(settings_path(work))
+        game = Game(exe, work.dir, work.env)
+        game.find_window()
+        wait_menu(x, game)
+        game.keys.tap("m")
+        wait_until("the refused change's record", lambda: "Cannot keep mute = true" in read(game.log_path))
+        quit_from_menu(game)
+        log = read(game.log_path)
+        if (log.count("ERROR (") != 2 or log.count("Cannot read the settings %s: " % settings_path(work)) != 1
+                or log.count("Cannot keep mute = true in the settings %s: " % settings_path(work)) != 1
+                or log.count(reason) != 2):
+            raise Failure("one record at the start and one for M expected:\n" + log)
+        if not kind(settings_path(work)):
+            raise Failure("the settings' file was replaced: %s" % os.lstat(settings_path(work)))
+    case("settings: " + name)(run)
+
+
+_settings_kept("a FIFO in their place", os.mkfifo, lambda p: stat.S_ISFIFO(os.lstat(p).st_mode),
+               "not a regular file")
+_settings_kept("a link to a failing read (/proc/self/mem)", lambda p: os.symlink("/proc/self/mem", p),
+               lambda p: os.path.islink(p) and os.readlink(p) == "/proc/self/mem", "Input/output error")
+_settings_kept("a link to a device", lambda p: os.symlink("/dev/null", p),
+               lambda p: os.path.islink(p) and os.readlink(p) == "/dev/null", "not a regular file")
+
+
+@case("settings: a dotfile link, with comments: M changes its line in the link's target")
+def _settings_dotfile(exe, work, x):
+    target = os.path.join(work.home, "dotfiles", "vimbrot", "settings")
+    os.makedirs(os.path.dirname(target))
+    mine = "# kept in git\r\nfullscreen = false\r\n\r\n# the end\r\n"
+    with open(target, "w", newline="") as f:
+        f.write(mine)
+    os.makedirs(settings_folder(work), mode=0o700)
+    os.symlink("../../../dotfiles/vimbrot/settings", settings_path(work))
+    game = Game(exe, work.dir, work.env)
+    game.find_window()
+    wait_menu(x, game)
+    game.keys.tap("m")
+    want = mine + "mute = true\r\n"
+    wait_until("the link's target to say mute = true", lambda: read(target) == want)
+    quit_from_menu(game)
+    if os.readlink(settings_path(work)) != "../../../dotfiles/vimbrot/settings":
+        raise Failure("the link was replaced")
+    if sorted(os.listdir(os.path.dirname(target))) != ["settings"]:
+        raise Failure("files left beside the target: %s" % os.listdir(os.path.dirname(target)))
+    if read(game.log_path):
+        raise Failure("message.log was written:\n" + read(game.log_path))
+
+
 # The X server going away: the game must end on its own, not hang or crash.
 def _x_killed(where):
     def run(exe, work, x):
