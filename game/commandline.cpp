@@ -36,20 +36,7 @@ int finishAnswer(std::FILE* out, std::FILE* err, const char* what) {
 
 }  // namespace
 
-std::string printable(std::string_view text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
+std::string printable(std::string_view text) { return Logger::escapeControls(text, false); }
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
     CommandLine line;

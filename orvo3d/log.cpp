@@ -53,31 +53,13 @@ void formatLocalTime(char* out, std::size_t size, const char* format) {
     if (std::strftime(out, size, format, &local) == 0) out[0] = '\0';
 }
 
-// The message with its control characters (but the line breaks and tabs a
-// record is made of) written as \xNN: a name or a line taken from a file or
-// an argument never steers the terminal that shows the log.
-std::string escapeControls(const char* text) {
-    std::string shown;
-    for (const char* c = text; *c != '\0'; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
-        if ((byte < 0x20 && byte != '\n' && byte != '\t') || byte == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            shown += escaped;
-        } else {
-            shown += *c;
-        }
-    }
-    return shown;
-}
-
 void writeRecord(const char* level, const char* file, int line, const char* format, std::va_list args) {
     char time[kTimeBuffer];
     formatLocalTime(time, sizeof time, "%Y-%m-%d %H:%M:%S");
 
     char formatted[kTextBuffer];
     std::vsnprintf(formatted, sizeof formatted, format, args);
-    const std::string message = escapeControls(formatted);
+    const std::string message = Logger::escapeControls(formatted, true);
 
     // The finished message goes in as an argument, so percent signs it
     // carries are never interpreted again.
@@ -96,6 +78,22 @@ void writeRecord(const char* level, const char* file, int line, const char* form
 }  // namespace
 
 namespace Logger {
+
+std::string escapeControls(std::string_view text, bool keepLineBreaks) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool lineBreak = byte == '\n' || byte == '\t';
+        if ((byte < 0x20 && !(keepLineBreaks && lineBreak)) || byte == 0x7f) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
 
 void init(bool verbose) {
     infoSuppressed = !verbose;

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Logger {
@@ -24,6 +25,12 @@ void init(bool verbose);
 
 // Empties the log file (when it is a regular file that can be written).
 void clear();
+
+// The text with its control characters (and DEL) written as \xNN, so that a
+// name or a line taken from a file or an argument never steers a terminal.
+// With keepLineBreaks, line breaks and tabs stay: the log's records are made
+// of them.
+std::string escapeControls(std::string_view text, bool keepLineBreaks);
 
 // While one lives, the records its thread writes are kept in `records`
 // instead of the file, for another thread to write them later in the order
