@@ -620,14 +620,7 @@ def stored_best(path):
 
 @case("a stalled disk: the game-over screen at once, the exit waits for the save")
 def _stalled_save(exe, work, x):
-    compiler = shutil.which("cc")
-    if compiler is None:
-        raise Skip("no C compiler to build the stalling shim")
-    source = os.path.join(work.dir, "stall.c")
-    shim = os.path.join(work.dir, "stall.so")
-    with open(source, "w") as f:
-        f.write(STALL_SHIM)
-    subprocess.run([compiler, "-shared", "-fPIC", "-O1", "-o", shim, source, "-ldl"], check=True)
+    shim = build_stall_shim(work)
     # No best yet, so that any run saves (holding Right may end it early).
     seeded = os.path.join(work.product(), "data")
     gate = os.path.join(work.dir, "gate")
